@@ -1,0 +1,211 @@
+#include "platform/xbase/shared_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/core/error.h"
+
+namespace xbase {
+
+using core::RuntimeError;
+
+// Files open in this process, keyed by device and inode. Single-threaded program; no locking needed.
+struct SharedFileRegistry {
+    static std::map<std::pair<uint64_t, uint64_t>, std::weak_ptr<SharedFile>>& files() {
+        static std::map<std::pair<uint64_t, uint64_t>, std::weak_ptr<SharedFile>> map;
+        return map;
+    }
+};
+
+namespace {
+
+std::string sysError(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
+
+bool flockNoWait(int fd, int op) {
+    while (flock(fd, op | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EWOULDBLOCK) return false;
+        throw RuntimeError(RuntimeError::Kind::Io, sysError("cannot take the share lock"));
+    }
+    return true;
+}
+
+}  // namespace
+
+SharedFile::SharedFile(int fd, std::string path, std::string displayName, Mode mode, uint64_t dev, uint64_t ino)
+    : fd_(fd), path_(std::move(path)), displayName_(std::move(displayName)), mode_(mode), dev_(dev), ino_(ino) {}
+
+SharedFile::~SharedFile() {
+    SharedFileRegistry::files().erase({dev_, ino_});
+    ::close(fd_);  // drops our flock and every OFD lock of this description
+}
+
+std::shared_ptr<SharedFile> SharedFile::open(const std::string& path, Mode mode, const std::string& displayName) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        auto kind = errno == ENOENT ? RuntimeError::Kind::Missing : RuntimeError::Kind::Io;
+        throw RuntimeError(kind, kind == RuntimeError::Kind::Missing ? "file does not exist"
+                                                                      : sysError("cannot open file"),
+                           displayName);
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        ::close(fd);
+        throw RuntimeError(RuntimeError::Kind::Io, sysError("cannot read file status"), displayName);
+    }
+    auto key = std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+    auto& files = SharedFileRegistry::files();
+    if (auto it = files.find(key); it != files.end()) {
+        if (auto existing = it->second.lock()) {
+            ::close(fd);
+            // Inside the process the rule is that of separate opens: exclusive excludes everything.
+            if (mode == Mode::Exclusive || existing->mode_ == Mode::Exclusive) return nullptr;
+            return existing;
+        }
+    }
+    bool granted;
+    try {
+        granted = flockNoWait(fd, mode == Mode::Exclusive ? LOCK_EX : LOCK_SH);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (!granted) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::shared_ptr<SharedFile> file(new SharedFile(fd, path, displayName, mode, key.first, key.second));
+    files[key] = file;
+    return file;
+}
+
+std::shared_ptr<SharedFile> SharedFile::create(const std::string& path, const std::string& displayName) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw RuntimeError(RuntimeError::Kind::Creation, sysError("cannot create file"), displayName);
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        ::close(fd);
+        throw RuntimeError(RuntimeError::Kind::Creation, sysError("cannot read file status"), displayName);
+    }
+    auto key = std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+    auto& files = SharedFileRegistry::files();
+    if (auto it = files.find(key); it != files.end() && !it->second.expired()) {
+        ::close(fd);
+        return nullptr;
+    }
+    bool granted;
+    try {
+        granted = flockNoWait(fd, LOCK_EX);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (!granted) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        throw RuntimeError(RuntimeError::Kind::Creation, sysError("cannot empty file"), displayName);
+    }
+    std::shared_ptr<SharedFile> file(new SharedFile(fd, path, displayName, Mode::Exclusive, key.first, key.second));
+    files[key] = file;
+    return file;
+}
+
+std::size_t SharedFile::readAt(void* buffer, std::size_t n, uint64_t offset) const {
+    auto* p = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw RuntimeError(RuntimeError::Kind::Io, sysError("read error"), displayName_);
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return done;
+}
+
+void SharedFile::readExact(void* buffer, std::size_t n, uint64_t offset) const {
+    if (readAt(buffer, n, offset) != n)
+        throw RuntimeError(RuntimeError::Kind::Damaged, "file is shorter than its header says", displayName_);
+}
+
+void SharedFile::writeAt(const void* buffer, std::size_t n, uint64_t offset) {
+    auto* p = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw RuntimeError(RuntimeError::Kind::Io, sysError("write error"), displayName_);
+        }
+        done += static_cast<std::size_t>(r);
+    }
+}
+
+uint64_t SharedFile::size() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) throw RuntimeError(RuntimeError::Kind::Io, sysError("cannot read size"), displayName_);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+void SharedFile::truncate(uint64_t length) {
+    if (ftruncate(fd_, static_cast<off_t>(length)) != 0)
+        throw RuntimeError(RuntimeError::Kind::Io, sysError("cannot truncate"), displayName_);
+}
+
+void SharedFile::sync() { ::fdatasync(fd_); }
+
+bool SharedFile::lock(uint64_t offset, uint64_t length, bool write, bool wait) {
+    auto key = std::make_pair(offset, length);
+    if (auto it = held_.find(key); it != held_.end()) {
+        ++it->second;
+        return true;
+    }
+    struct flock fl {};
+    fl.l_type = static_cast<short>(write ? F_WRLCK : F_RDLCK);
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    while (fcntl(fd_, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return false;
+        throw RuntimeError(RuntimeError::Kind::Io, sysError("lock error"), displayName_);
+    }
+    held_[key] = 1;
+    return true;
+}
+
+void SharedFile::unlock(uint64_t offset, uint64_t length) {
+    auto it = held_.find({offset, length});
+    if (it == held_.end()) return;
+    if (--it->second > 0) return;
+    held_.erase(it);
+    struct flock fl {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    fcntl(fd_, F_OFD_SETLK, &fl);
+}
+
+bool SharedFile::lockedElsewhere(uint64_t offset, uint64_t length) const {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    if (fcntl(fd_, F_OFD_GETLK, &fl) != 0) return false;
+    return fl.l_type != F_UNLCK;
+}
+
+}  // namespace xbase

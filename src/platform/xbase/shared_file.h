@@ -1,0 +1,64 @@
+#pragma once
+// A table or index file as the process holds it: one open file description per file, shared by every
+// user in the process (two work areas on one table), so that closing one user never drops the locks of
+// another. Share modes are emulated with flock(); byte-range locks are open-file-description locks, which
+// conflict with the classic fcntl() locks of other processes.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace xbase {
+
+class SharedFile {
+public:
+    enum class Mode { Shared, Exclusive };
+
+    // Opens an existing file. Returns nullptr on a sharing conflict (another process, or another user in
+    // this process, holds it in a mode that excludes ours). A missing or unreadable file throws
+    // core::RuntimeError naming `displayName`.
+    static std::shared_ptr<SharedFile> open(const std::string& path, Mode mode, const std::string& displayName);
+    // Creates (or replaces) a file, held exclusively; it is truncated only once the exclusive hold is
+    // granted. Returns nullptr when another holder prevents it.
+    static std::shared_ptr<SharedFile> create(const std::string& path, const std::string& displayName);
+
+    ~SharedFile();
+    SharedFile(const SharedFile&) = delete;
+    SharedFile& operator=(const SharedFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    const std::string& displayName() const { return displayName_; }
+    Mode mode() const { return mode_; }
+    bool shared() const { return mode_ == Mode::Shared; }
+    int fd() const { return fd_; }
+
+    // Reads up to n bytes; returns how many were there. Throws on an I/O error.
+    std::size_t readAt(void* buffer, std::size_t n, uint64_t offset) const;
+    // Reads exactly n bytes or throws a "damaged" error naming the file.
+    void readExact(void* buffer, std::size_t n, uint64_t offset) const;
+    void writeAt(const void* buffer, std::size_t n, uint64_t offset);
+    uint64_t size() const;
+    void truncate(uint64_t length);
+    void sync();
+
+    // Byte-range locks. `wait` blocks until granted; otherwise one attempt. A range already held by a
+    // user in this process is counted, not taken twice, and released when its last holder lets go.
+    bool lock(uint64_t offset, uint64_t length, bool write, bool wait);
+    void unlock(uint64_t offset, uint64_t length);
+    // Whether some other process holds a lock that would conflict with a write lock on the range.
+    bool lockedElsewhere(uint64_t offset, uint64_t length) const;
+
+private:
+    SharedFile(int fd, std::string path, std::string displayName, Mode mode, uint64_t dev, uint64_t ino);
+    int fd_;
+    std::string path_;
+    std::string displayName_;
+    Mode mode_;
+    uint64_t dev_, ino_;
+    std::map<std::pair<uint64_t, uint64_t>, int> held_;
+    friend struct SharedFileRegistry;
+};
+
+}  // namespace xbase

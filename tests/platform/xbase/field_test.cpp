@@ -1,0 +1,28 @@
+#include "platform/xbase/field.h"
+
+#include <gtest/gtest.h>
+
+TEST(FormatNumber, FollowsStr) {
+    struct Case { double v; int len, dec; const char* want; } cases[] = {
+        {2.675, 10, 2, "      2.67"}, {2.5, 3, 0, "  3"}, {-2.5, 3, 0, " -3"}, {0.5, 1, 0, "1"},
+        {99.995, 6, 2, "100.00"}, {123456, 5, 0, "*****"}, {-0.001, 6, 2, "  0.00"}, {1234.5, 8, 2, " 1234.50"},
+        {0, 3, 0, "  0"}, {-12, 3, 0, "-12"}, {-123, 3, 0, "***"}, {9.999, 5, 2, "10.00"},
+    };
+    for (auto& c : cases) EXPECT_EQ(xbase::formatNumber(c.v, c.len, c.dec), c.want) << c.v;
+}
+
+TEST(Field, StoresAndReadsEachType) {
+    auto layout = xbase::Layout::of({{"name", 'C', 5}, {"qty", 'N', 8, 3}, {"day", 'D', 8}, {"ok", 'L', 1}});
+    EXPECT_EQ(layout.recordLength, 23);
+    EXPECT_EQ(layout.find("QTY"), 1);
+    EXPECT_EQ(layout.find("qty"), 1);
+    std::string rec(static_cast<size_t>(layout.recordLength), ' ');
+    xbase::writeField(layout.fields[0], rec.data(), core::Value::ofText("ABCDEFG"));
+    xbase::writeField(layout.fields[1], rec.data(), core::Value::ofNumber(-1.5));
+    xbase::writeField(layout.fields[2], rec.data(), core::Value::ofDate(core::Date::fromYmd(2024, 3, 1)));
+    xbase::writeField(layout.fields[3], rec.data(), core::Value::ofLogical(true));
+    EXPECT_EQ(rec, " ABCDE  -1.50020240301T");
+    EXPECT_EQ(xbase::readField(layout.fields[1], rec.data()).number, -1.5);
+    EXPECT_EQ(xbase::readField(layout.fields[0], rec.data()).text, "ABCDE");
+    EXPECT_THROW(xbase::writeField(layout.fields[1], rec.data(), core::Value::ofText("1")), std::exception);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The write locks that every user of one open table file in this process holds together. Locks taken
+// through one open file description merge in the kernel, so releasing one range must not drop a part that
+// another range (another work area on the same file, or the file lock around a record lock) still holds:
+// a release unlocks only what no other held range covers, and a lock inside a held range costs nothing.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "platform/xbase/shared_file.h"
+
+namespace xbase {
+
+class ByteLocks {
+public:
+    // The one lock book of this file's description in the process.
+    static std::shared_ptr<ByteLocks> of(const std::shared_ptr<SharedFile>& file);
+
+    // A write lock on [offset, offset + length). `wait` blocks until granted; otherwise one attempt,
+    // false on a conflict with another process. Ranges are counted per holder.
+    bool lock(uint64_t offset, uint64_t length, bool wait);
+    void unlock(uint64_t offset, uint64_t length);
+    bool holds(uint64_t offset, uint64_t length) const { return held_.count({offset, length}) != 0; }
+
+private:
+    explicit ByteLocks(std::shared_ptr<SharedFile> file) : file_(std::move(file)) {}
+    bool covered(uint64_t offset, uint64_t length, std::pair<uint64_t, uint64_t> except) const;
+    std::shared_ptr<SharedFile> file_;
+    std::map<std::pair<uint64_t, uint64_t>, int> held_;
+};
+
+}  // namespace xbase

@@ -15,6 +15,8 @@ class Settings {
 public:
     Settings();
     ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
 
     // Creates or replaces a public setting (a public setting created without a value holds false).
     void declarePublic(std::string_view name, core::Value value = core::Value::ofLogical(false));

@@ -57,6 +57,8 @@ public:
 
     // Reads record `recno` (1-based, at most recordCount()) into `buffer` (recordLength() bytes).
     void readRecord(uint32_t recno, char* buffer) const;
+    // Reads `n` consecutive records from `first` in one go (for scans and builds).
+    void readRecords(uint32_t first, uint32_t n, char* buffer) const;
     void writeRecord(uint32_t recno, const char* buffer);
 
     // Exclusive mode: the new record becomes count + 1; the header follows at flush or close.

@@ -191,11 +191,11 @@ private:
     void syncIndex();
     void releaseRecordLocks();
     bool lockRecordByte(uint32_t recno, bool wait);
-    bool appendShared(bool wait);
+    // One append: shared mode under the append lock (waiting for it or not), exclusive mode in memory.
+    bool append(bool wait);
     std::string keyOf(const Attached& index, const char* record, uint32_t recno) const;
     bool inIndex(const Attached& index, const char* record, uint32_t recno) const;
     void insertKeys(const char* record, uint32_t recno);
-    void finishClose();
 
     std::unique_ptr<DbfFile> dbf_;
     std::vector<std::unique_ptr<Attached>> indexes_;

@@ -26,6 +26,8 @@ struct Context {
     os::Clock* clock = nullptr;
     // Names of the procedures running, outermost first; shown when a fatal error ends the process.
     std::vector<std::string> chain;
+    // The chain as it stood when an error first began to unwind it, for the error report.
+    std::vector<std::string> failedChain;
 };
 
 // One per running procedure: names it in the chain and owns its private settings (a settings scope).
@@ -38,4 +40,5 @@ public:
 
 private:
     Context& ctx_;
+    int uncaught_;
 };

@@ -1,0 +1,71 @@
+#include "lib/locks.h"
+
+#include <string>
+
+#include "lib/fun1.h"
+#include "platform/context.h"
+#include "platform/os/path.h"
+#include "platform/screen/keyboard.h"
+#include "platform/screen/screen.h"
+#include "platform/xbase/workareas.h"
+
+namespace {
+
+std::string upper(std::string_view text) {
+    std::string s(text);
+    for (auto& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+bool beginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// Tries `attempt` until it succeeds or the wait runs out, pausing `step` seconds between attempts; a key
+// press ends a pause early and is consumed. With the wait at 0 it tries until it succeeds.
+template <class Attempt>
+bool retry(Context& ctx, double wait, double step, Attempt attempt) {
+    bool forever = wait == 0;
+    while (forever || wait > 0) {
+        if (attempt()) return true;
+        ctx.keyboard->inkey(step);
+        wait -= step;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool exclusive, double wait) {
+    auto region = ctx.screen->save(15, 30, 20, 72);
+    std::string name = std::string(file) + ".dbf";
+    std::string upperName = upper(file);
+    if (exclusive && !beginsWith(upperName, "ROB\\") && !beginsWith(upperName, "STRUKT"))
+        OKNO_(ctx, "Otwieram plik " + name, "...");
+    std::string path = os::resolve(name);
+    bool opened = retry(ctx, wait, 1.0, [&] {
+        return ctx.areas->use(path, name, std::string(alias), exclusive) == xbase::WorkAreas::OpenResult::Opened;
+    });
+    ctx.screen->restore(region);
+    return opened;
+}
+
+bool REC_LOCK(Context& ctx, double wait) {
+    auto& table = ctx.areas->table();
+    if (table.tryLockRecord()) return true;
+    return retry(ctx, wait, 0.5, [&] { return table.tryLockRecord(); });
+}
+
+bool ADD_REC(Context& ctx, double wait) {
+    auto& table = ctx.areas->table();
+    if (table.tryAppendBlank()) return true;
+    return retry(ctx, wait, 0.5, [&] { return table.tryAppendBlank(); });
+}
+
+bool SET_INDEX(Context& ctx, std::initializer_list<std::string_view> files) {
+    auto& table = ctx.areas->table();
+    for (auto file : files) {
+        std::string name = std::string(file) + ".ntx";
+        if (!table.attachIndex(os::resolve(name), name)) return false;
+    }
+    return true;
+}

@@ -276,7 +276,7 @@ class Parser {
 // Numeric key bytes: STR() of the value with leading blanks as '0'; a negative value's sign becomes '0'
 // and every digit d then 92 - d, so that negatives sort first and larger magnitudes before smaller ones.
 std::string numericKey(double value, int size, int dec) {
-    std::string s = formatNumber(value, size, dec);
+    std::string s = expr::formatStr(value, size, dec);
     if (s.empty() || s[0] == '*') return s;
     bool negative = s.find('-') != std::string::npos;
     for (auto& c : s)

@@ -183,14 +183,14 @@ void strFn(const Call& c, const Ctx& x, std::string& out) {
     double v;
     int len, dec;
     strParts(c, x, v, len, dec);
-    out += formatNumber(v, len, dec);
+    out += formatStr(v, len, dec);
 }
 
 void strzeroFn(const Call& c, const Ctx& x, std::string& out) {
     double v;
     int len, dec;
     strParts(c, x, v, len, dec);
-    std::string s = formatNumber(v, len, dec);
+    std::string s = formatStr(v, len, dec);
     if (!s.empty() && s[0] != '*') {
         size_t first = s.find_first_not_of(' ');
         bool negative = first != std::string::npos && s[first] == '-';
@@ -203,6 +203,24 @@ void strzeroFn(const Call& c, const Ctx& x, std::string& out) {
 
 void dtosFn(const Call& c, const Ctx& x, std::string& out) {
     out += c.arg(0).date(x).dtos();
+}
+
+// DTOS of a date field, run once per record in bulk builds: a valid stored date is its own DTOS.
+void dtosFieldFn(const Call& c, const Ctx& x, std::string& out) {
+    const char* p = x.record + c.arg(0).offset;
+    auto digits = [p](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i) {
+            if (p[i] < '0' || p[i] > '9') return -1;
+            v = v * 10 + (p[i] - '0');
+        }
+        return v;
+    };
+    int y = digits(0, 4), m = digits(4, 2), d = digits(6, 2);
+    if (y >= 0 && m >= 0 && d >= 0 && core::Date::validYmd(y, m, d))
+        out.append(p, 8);
+    else
+        out.append(8, ' ');
 }
 void dtocFn(const Call& c, const Ctx& x, std::string& out) {
     out += c.arg(0).date(x).display();
@@ -225,7 +243,7 @@ void padSource(const Call& c, const Ctx& x, std::string& out) {
             break;
         case Type::Number: {
             Num n = a.num(x);
-            std::string s = formatNumber(n.v, n.width, n.dec);
+            std::string s = formatStr(n.v, n.width, n.dec);
             out.append(s, std::min(s.find_first_not_of(' '), s.size()));
             break;
         }
@@ -417,7 +435,8 @@ const FunctionDef kFunctions[] = {
     {"DTOS", 1, 1,
      [](Call& c) {
          check(c, "DTOS", {Arg::Date});
-         set(c, Type::Text, 8, dtosFn);
+         bool field = c.arg(0).kind == Kind::Field && c.arg(0).length == 8;
+         set(c, Type::Text, 8, field ? dtosFieldFn : dtosFn);
      }},
     {"DTOC", 1, 1,
      [](Call& c) {

@@ -244,17 +244,19 @@ NodePtr makeLiteral(const core::Value& v) {
     return std::make_unique<Literal>(v);
 }
 
+std::string formatStr(double v, int length, int decimals) {
+    // More decimals than this never fit beside an integer part in a text the engine could hold, and the
+    // formatter's work space is sized for no more.
+    if (decimals > 150) return std::string(static_cast<size_t>(std::max(length, 0)), '*');
+    return formatNumber(v, length, decimals);
+}
+
 // Folds a call whose value cannot change from record to record.
 NodePtr finish(std::unique_ptr<Call> c) {
     bool constant = c->pure;
     for (auto& a : c->args) constant = constant && a->constant;
     if (!constant) return c;
-    core::Value v = c->value(Ctx{nullptr, 0});
-    if (v.isNumber()) {
-        v.width = c->length;  // the static shape, not one evaluation's
-        v.decimals = c->decimals;
-    }
-    return makeLiteral(v);
+    return makeLiteral(c->value(Ctx{nullptr, 0}));
 }
 
 NodePtr makeBinary(std::string_view op, NodePtr left, NodePtr right) {

@@ -100,6 +100,9 @@ NodePtr makeBinary(std::string_view op, NodePtr left, NodePtr right);
 // Unary minus and .NOT.
 NodePtr makeUnary(std::string_view op, NodePtr operand);
 
+// STR() of a number, safe for any length and decimals a damaged index header or expression may ask for.
+std::string formatStr(double v, int length, int decimals);
+
 // Integer argument the way the engine takes it: the fraction cut off.
 int toInt(double v);
 

@@ -1,0 +1,568 @@
+#include "platform/xbase/ntx.h"
+
+#include <algorithm>
+
+#include "platform/core/error.h"
+#include "platform/xbase/ntx_impl.h"
+
+namespace xbase {
+
+using core::RuntimeError;
+
+std::function<void()> ntxUpdateLockedHook;
+
+namespace {
+
+// More cached pages than this and the cache starts over (8 MB per index).
+constexpr size_t kCacheLimit = 8192;
+constexpr int kHeaderWords = 12;  // signature, version, root, free list: what a change rewrites
+
+}  // namespace
+
+int ntxMaxKeys(int keySize) {
+    int m = (static_cast<int>(kNtxPageSize) - 2) / (keySize + 10) - 1;
+    if (m % 2 == 1 && m > 2) --m;
+    return m;
+}
+
+// ---- Pages -------------------------------------------------------------------------------------------
+
+void NtxPage::format(int maxKeys, int itemSize) {
+    std::memset(bytes, 0, sizeof bytes);
+    int base = 2 * (maxKeys + 2);
+    for (int i = 0; i <= maxKeys; ++i) setSlot(i, base + i * itemSize);
+}
+
+void NtxPage::setEntry(int i, uint32_t recnoValue, const char* keyBytes, int keySize) {
+    char* it = item(i);
+    putU32(it + 4, recnoValue);
+    std::memcpy(it + 8, keyBytes, static_cast<size_t>(keySize));
+}
+
+void NtxPage::insertAt(int pos, uint32_t childPage, uint32_t recnoValue, const char* keyBytes, int keySize) {
+    int n = count();
+    int free = slot(n + 1);
+    std::memmove(bytes + 2 + 2 * (pos + 1), bytes + 2 + 2 * pos, static_cast<size_t>(2 * (n + 1 - pos)));
+    setSlot(pos, free);
+    putU32(item(pos), childPage);
+    setEntry(pos, recnoValue, keyBytes, keySize);
+    setCount(n + 1);
+}
+
+void NtxPage::removeAt(int pos) {
+    int n = count();
+    int gone = slot(pos);
+    std::memmove(bytes + 2 + 2 * pos, bytes + 2 + 2 * (pos + 1), static_cast<size_t>(2 * (n - pos)));
+    setSlot(n, gone);
+    setCount(n - 1);
+}
+
+// ---- Header and file ---------------------------------------------------------------------------------
+
+void NtxIndex::Impl::damaged(const std::string& what) const {
+    throw RuntimeError(RuntimeError::Kind::Damaged, "damaged index file (" + what + ")", displayName);
+}
+
+std::string NtxIndex::Impl::fitKey(std::string_view key) const {
+    std::string k(key.substr(0, static_cast<size_t>(keySize)));
+    k.resize(static_cast<size_t>(keySize), ' ');
+    return k;
+}
+
+bool NtxIndex::Impl::pageInFile(uint32_t offset) {
+    if (offset % kNtxPageSize != 0 || offset < kNtxPageSize) return false;
+    if (offset + uint64_t{kNtxPageSize} <= fileSize) return true;
+    if (shared() && !fileSizeFresh) {  // another process may have grown the file
+        fileSize = file->size();
+        fileSizeFresh = true;
+    }
+    return offset + uint64_t{kNtxPageSize} <= fileSize;
+}
+
+void NtxIndex::Impl::checkHeaderWords(uint16_t sig, uint32_t rootPage, uint32_t freePage) {
+    if ((sig & ~0x87FF) != 0 || !((sig & 6) == 6 || sig == 3))
+        damaged("unknown signature " + std::to_string(sig));
+    if (sig & kNtxAltLockFlag)
+        throw RuntimeError(RuntimeError::Kind::Damaged,
+                           "index uses the alternative lock scheme, which is not supported", displayName);
+    if (!pageInFile(rootPage)) damaged("root page outside the file");
+    if (freePage != 0 && !pageInFile(freePage)) damaged("free page outside the file");
+}
+
+void NtxIndex::Impl::loadHeader() {
+    char h[kNtxPageSize];
+    fileSize = file->size();
+    if (file->readAt(h, sizeof h, 0) != sizeof h) damaged("shorter than its header");
+    signature = getU16(h);
+    version = getU16(h + 2);
+    root = getU32(h + 4);
+    freeHead = getU32(h + 8);
+    itemSize = getU16(h + 12);
+    keySize = getU16(h + 14);
+    keyDecimals = getU16(h + 16);
+    maxKeys = getU16(h + 18);
+    halfPage = getU16(h + 20);
+    checkHeaderWords(signature, root, freeHead);
+    if (keySize < 1 || itemSize != keySize + 8) damaged("item size does not match the key size");
+    itemBase = 2 * (maxKeys + 2);
+    if (maxKeys < 2 || itemBase + (maxKeys + 1) * itemSize > static_cast<int>(kNtxPageSize))
+        damaged("keys per page do not fit a page");
+    // The half page only sets how full pages are kept; a file stating something odd is still readable.
+    halfPage = maxKeys / 2;
+    auto text = [&](int at, int size) {
+        const char* p = h + at;
+        return std::string(p, strnlen(p, static_cast<size_t>(size)));
+    };
+    expression = text(22, 256);
+    forExpression = text(282, 256);
+    unique = h[278] != 0;
+    descending = h[280] != 0;
+}
+
+void NtxIndex::Impl::refreshHeader() {
+    char h[kHeaderWords];
+    if (file->readAt(h, sizeof h, 0) != sizeof h) damaged("shorter than its header");
+    uint16_t sig = getU16(h), ver = getU16(h + 2);
+    uint32_t r = getU32(h + 4), f = getU32(h + 8);
+    fileSizeFresh = false;
+    if (sig == signature && ver == version && r == root && f == freeHead) return;
+    // Another process changed the index: nothing cached describes it any more.
+    dropCache();
+    ++generation;
+    leafDepth = -1;
+    fileSize = file->size();
+    fileSizeFresh = true;
+    checkHeaderWords(sig, r, f);
+    signature = sig;
+    version = ver;
+    root = r;
+    freeHead = f;
+}
+
+void NtxIndex::Impl::writeHeaderWords() {
+    char h[kHeaderWords];
+    putU16(h, signature);
+    putU16(h + 2, version);
+    putU32(h + 4, root);
+    putU32(h + 8, freeHead);
+    file->writeAt(h, sizeof h, 0);
+}
+
+// ---- Page cache --------------------------------------------------------------------------------------
+
+void NtxIndex::Impl::dropCache() {
+    cache.clear();
+    cachedPages = 0;
+}
+
+void NtxIndex::Impl::checkPage(NtxPage& p) const {
+    int n = p.count();
+    if (n > maxKeys) damaged("page at " + std::to_string(p.offset) + " holds more keys than a page can");
+    auto inPage = [&](int s) { return s >= itemBase && s + itemSize <= static_cast<int>(kNtxPageSize); };
+    std::vector<int> used;
+    used.reserve(static_cast<size_t>(maxKeys) + 1);
+    for (int i = 0; i <= n; ++i) {
+        if (!inPage(p.slot(i))) damaged("item offset outside the page at " + std::to_string(p.offset));
+        used.push_back(p.slot(i));
+    }
+    std::sort(used.begin(), used.end());
+    for (size_t i = 1; i < used.size(); ++i)
+        if (used[i] - used[i - 1] < itemSize) damaged("overlapping items in the page at " + std::to_string(p.offset));
+    bool leaf = p.child(0) == 0;
+    for (int i = 1; i <= n; ++i)
+        if ((p.child(i) == 0) != leaf) damaged("page at " + std::to_string(p.offset) + " mixes leaf and branch");
+    // The unused part of the offset table must give free items we can fill; when it does not, lay the
+    // page out afresh (it is written in that form only if it changes).
+    bool sound = true;
+    for (int i = n + 1; i <= maxKeys && sound; ++i) {
+        int s = p.slot(i);
+        if (!inPage(s)) sound = false;
+        used.push_back(s);
+    }
+    if (sound) {
+        std::sort(used.begin(), used.end());
+        for (size_t i = 1; i < used.size() && sound; ++i) sound = used[i] - used[i - 1] >= itemSize;
+    }
+    if (!sound) {
+        std::vector<char> items(static_cast<size_t>((n + 1) * itemSize));
+        for (int i = 0; i <= n; ++i)
+            std::memcpy(items.data() + i * itemSize, p.item(i), static_cast<size_t>(itemSize));
+        p.format(maxKeys, itemSize);
+        for (int i = 0; i <= n; ++i)
+            std::memcpy(p.item(i), items.data() + i * itemSize, static_cast<size_t>(itemSize));
+        p.setCount(n);
+    }
+}
+
+NtxPage& NtxIndex::Impl::page(uint32_t offset) {
+    size_t number = offset / kNtxPageSize;
+    if (offset % kNtxPageSize == 0 && number < cache.size() && cache[number]) return *cache[number];
+    if (!pageInFile(offset)) damaged("page offset " + std::to_string(offset) + " outside the file");
+    auto p = std::make_unique<NtxPage>();
+    p->offset = offset;
+    if (file->readAt(p->bytes, kNtxPageSize, offset) != kNtxPageSize)
+        damaged("page at " + std::to_string(offset) + " cut short");
+    checkPage(*p);
+    if (number >= cache.size()) cache.resize(number + 1);
+    cache[number] = std::move(p);
+    ++cachedPages;
+    return *cache[number];
+}
+
+NtxPage& NtxIndex::Impl::pageOnPath(uint32_t offset, const Path& walked) {
+    for (const auto& level : walked)
+        if (level.page == offset) damaged("loop in the tree at page " + std::to_string(offset));
+    return page(offset);
+}
+
+void NtxIndex::Impl::checkLeafDepth(size_t depth) {
+    if (leafDepth < 0)
+        leafDepth = static_cast<int>(depth);
+    else if (leafDepth != static_cast<int>(depth))
+        damaged("leaves at different depths");
+}
+
+void NtxIndex::Impl::markDirty(NtxPage& p) {
+    if (p.dirty) return;
+    p.dirty = true;
+    dirty.push_back(p.offset);
+}
+
+// ---- One operation -----------------------------------------------------------------------------------
+
+NtxAccess::NtxAccess(NtxIndex::Impl& index, bool write) : ix_(index), write_(write) {
+    if (ix_.cachedPages > kCacheLimit) ix_.dropCache();  // never during an operation: pages are referenced
+    if (ix_.shared()) {
+        ix_.file->lock(kNtxLockOffset, 1, write, true);
+        locked_ = true;
+        try {
+            ix_.refreshHeader();
+        } catch (...) {
+            ix_.file->unlock(kNtxLockOffset, 1);
+            throw;
+        }
+    }
+    if (write_) {
+        ix_.beginUpdate();
+        if (ntxUpdateLockedHook) ntxUpdateLockedHook();
+    }
+}
+
+NtxAccess::~NtxAccess() {
+    if (write_ && !done_) ix_.rollbackUpdate();
+    if (locked_) ix_.file->unlock(kNtxLockOffset, 1);
+}
+
+void NtxAccess::commit() {
+    ix_.commitUpdate();
+    done_ = true;
+}
+
+// ---- Walking the tree --------------------------------------------------------------------------------
+
+// The first entry whose key, over len bytes, is not below `key`.
+bool NtxIndex::Impl::lowerBound(Path& walk, const char* key, size_t len) {
+    walk.clear();
+    uint32_t offset = root;
+    int best = -1;
+    for (;;) {
+        NtxPage& p = pageOnPath(offset, walk);
+        int lo = 0, hi = p.count();
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (compare(p.key(mid), key, len) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        walk.push_back({offset, lo});
+        if (lo < p.count()) best = static_cast<int>(walk.size()) - 1;
+        if (p.leaf()) {
+            checkLeafDepth(walk.size());
+            break;
+        }
+        offset = p.child(lo);
+    }
+    if (best < 0) {
+        walk.clear();
+        return false;
+    }
+    walk.resize(static_cast<size_t>(best) + 1);
+    return true;
+}
+
+// Down the left edge of a subtree to its first entry (then on to the next entry when a leaf is empty).
+bool NtxIndex::Impl::leftmost(Path& walk, uint32_t from) {
+    uint32_t offset = from;
+    for (;;) {
+        NtxPage& p = pageOnPath(offset, walk);
+        walk.push_back({offset, 0});
+        if (p.leaf()) {
+            checkLeafDepth(walk.size());
+            break;
+        }
+        offset = p.child(0);
+    }
+    while (walk.back().index >= page(walk.back().page).count()) {
+        walk.pop_back();
+        if (walk.empty()) return false;
+    }
+    return true;
+}
+
+bool NtxIndex::Impl::rightmost(Path& walk, uint32_t from) {
+    uint32_t offset = from;
+    for (;;) {
+        NtxPage& p = pageOnPath(offset, walk);
+        int n = p.count();
+        if (p.leaf()) {
+            walk.push_back({offset, n - 1});
+            checkLeafDepth(walk.size());
+            break;
+        }
+        walk.push_back({offset, n});
+        offset = p.child(n);
+    }
+    while (walk.back().index < 0) {
+        walk.pop_back();
+        if (walk.empty()) return false;
+        --walk.back().index;
+    }
+    return true;
+}
+
+bool NtxIndex::Impl::stepForward(Path& walk) {
+    Level& top = walk.back();
+    NtxPage& p = page(top.page);
+    if (!p.leaf()) {
+        top.index += 1;  // now the child to the right of the current key
+        return leftmost(walk, p.child(top.index));
+    }
+    ++top.index;
+    while (walk.back().index >= page(walk.back().page).count()) {
+        walk.pop_back();
+        if (walk.empty()) return false;
+    }
+    return true;
+}
+
+bool NtxIndex::Impl::stepBack(Path& walk) {
+    Level& top = walk.back();
+    NtxPage& p = page(top.page);
+    if (!p.leaf()) return rightmost(walk, p.child(top.index));
+    --top.index;
+    while (walk.back().index < 0) {
+        walk.pop_back();
+        if (walk.empty()) return false;
+        --walk.back().index;
+    }
+    return true;
+}
+
+// Finds the entry among the keys equal to `key`. When it is not there the path is left on the first
+// entry above `key` (empty past the end), the place where it would have been.
+bool NtxIndex::Impl::findEntry(Path& walk, const std::string& key, uint32_t recno) {
+    if (!lowerBound(walk, key.data(), key.size())) return false;
+    for (;;) {
+        const Level& top = walk.back();
+        NtxPage& p = page(top.page);
+        if (compare(p.key(top.index), key.data(), key.size()) != 0) return false;
+        if (p.recno(top.index) == recno) return true;
+        if (!stepForward(walk)) return false;
+    }
+}
+
+// ---- Cursor ------------------------------------------------------------------------------------------
+
+void NtxIndex::Impl::setFromPath() {
+    const Level& top = path.back();
+    NtxPage& p = page(top.page);
+    curKey.assign(p.key(top.index), static_cast<size_t>(keySize));
+    curRecno = p.recno(top.index);
+    onEntry = true;
+    atEof = false;
+    pathGeneration = generation;
+}
+
+void NtxIndex::Impl::setEof() {
+    path.clear();
+    onEntry = false;
+    atEof = true;
+    curKey.clear();
+    curRecno = 0;
+}
+
+NtxIndex::Impl::Refound NtxIndex::Impl::ensurePosition() {
+    if (pathGeneration == generation && !path.empty()) return Refound::Exact;
+    if (findEntry(path, curKey, curRecno)) {
+        pathGeneration = generation;
+        return Refound::Exact;
+    }
+    pathGeneration = 0;
+    return path.empty() ? Refound::End : Refound::Gap;
+}
+
+// ---- Public interface --------------------------------------------------------------------------------
+
+NtxIndex::NtxIndex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+NtxIndex::~NtxIndex() {
+    try {
+        flush();
+    } catch (...) {
+        // Closing cannot report; the next open sees what the file holds.
+    }
+}
+
+std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mode mode,
+                                         const std::string& displayName) {
+    auto file = SharedFile::open(path, mode, displayName);
+    if (!file) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->file = std::move(file);
+    impl->displayName = displayName;
+    if (impl->shared()) {
+        impl->file->lock(kNtxLockOffset, 1, false, true);
+        try {
+            impl->loadHeader();
+        } catch (...) {
+            impl->file->unlock(kNtxLockOffset, 1);
+            throw;
+        }
+        impl->file->unlock(kNtxLockOffset, 1);
+    } else {
+        impl->loadHeader();
+    }
+    return std::unique_ptr<NtxIndex>(new NtxIndex(std::move(impl)));
+}
+
+const std::string& NtxIndex::displayName() const { return impl_->displayName; }
+const std::string& NtxIndex::expression() const { return impl_->expression; }
+const std::string& NtxIndex::forExpression() const { return impl_->forExpression; }
+int NtxIndex::keySize() const { return impl_->keySize; }
+int NtxIndex::keyDecimals() const { return impl_->keyDecimals; }
+bool NtxIndex::unique() const { return impl_->unique; }
+bool NtxIndex::descending() const { return impl_->descending; }
+
+bool NtxIndex::seek(std::string_view key) {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, false);
+    size_t len = std::min(key.size(), static_cast<size_t>(ix.keySize));
+    ix.atBof = false;
+    if (!ix.lowerBound(ix.path, key.data(), len)) {
+        ix.setEof();
+        return false;
+    }
+    ix.setFromPath();
+    return ix.compare(ix.curKey.data(), key.data(), len) == 0;
+}
+
+bool NtxIndex::seekEntry(std::string_view key, uint32_t recno) {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, false);
+    ix.atBof = false;
+    if (!ix.findEntry(ix.path, ix.fitKey(key), recno)) {
+        ix.setEof();
+        return false;
+    }
+    ix.setFromPath();
+    return true;
+}
+
+void NtxIndex::goTop() {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, false);
+    ix.path.clear();
+    ix.atBof = false;
+    if (!ix.leftmost(ix.path, ix.root)) {
+        ix.setEof();
+        ix.atBof = true;
+        return;
+    }
+    ix.setFromPath();
+}
+
+void NtxIndex::goBottom() {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, false);
+    ix.path.clear();
+    ix.atBof = false;
+    if (!ix.rightmost(ix.path, ix.root)) {
+        ix.setEof();
+        ix.atBof = true;
+        return;
+    }
+    ix.setFromPath();
+}
+
+bool NtxIndex::skip(int direction) {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, false);
+    using Refound = Impl::Refound;
+    if (direction >= 0) {
+        if (ix.atEof) return false;
+        ix.atBof = false;
+        Refound r = ix.ensurePosition();
+        if (r == Refound::End || (r == Refound::Exact && !ix.stepForward(ix.path))) {
+            ix.setEof();
+            return false;
+        }
+        ix.setFromPath();
+        return true;
+    }
+    if (ix.atBof) return false;
+    Refound r = ix.atEof ? Refound::End : ix.ensurePosition();
+    if (r == Refound::End) {  // from past the end back onto the last entry
+        ix.path.clear();
+        if (!ix.rightmost(ix.path, ix.root)) {
+            ix.setEof();
+            ix.atBof = true;
+            return false;
+        }
+        ix.setFromPath();
+        return true;
+    }
+    Impl::Path before = ix.path;
+    if (!ix.stepBack(ix.path)) {
+        // Nothing before: the position stays on (or comes to) the first entry.
+        ix.path = std::move(before);
+        if (r == Refound::Gap) ix.setFromPath();
+        ix.pathGeneration = ix.generation;
+        ix.atBof = true;
+        return false;
+    }
+    ix.setFromPath();
+    return true;
+}
+
+bool NtxIndex::eof() const { return impl_->atEof; }
+bool NtxIndex::bof() const { return impl_->atBof; }
+uint32_t NtxIndex::recno() const { return impl_->onEntry ? impl_->curRecno : 0; }
+std::string_view NtxIndex::key() const {
+    return impl_->onEntry ? std::string_view(impl_->curKey) : std::string_view();
+}
+
+void NtxIndex::insert(std::string_view key, uint32_t recno) {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, true);
+    ix.insertEntry(ix.fitKey(key), recno);
+    access.commit();
+}
+
+bool NtxIndex::remove(std::string_view key, uint32_t recno) {
+    Impl& ix = *impl_;
+    NtxAccess access(ix, true);
+    bool removed = ix.removeEntry(ix.fitKey(key), recno);
+    access.commit();
+    return removed;
+}
+
+void NtxIndex::flush() {
+    Impl& ix = *impl_;
+    if (ix.shared() || !ix.headerPending) return;
+    ix.version = static_cast<uint16_t>(ix.version + 1);
+    ix.writeHeaderWords();
+    ix.headerPending = false;
+}
+
+}  // namespace xbase

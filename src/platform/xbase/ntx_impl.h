@@ -1,0 +1,172 @@
+#pragma once
+// Inside of NtxIndex: the page layout, the page cache and the per-operation lock and header check. Only
+// the ntx_*.cpp files (and tests that need to look inside) include this.
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xbase/ntx.h"
+#include "platform/xbase/shared_file.h"
+
+namespace xbase {
+
+constexpr uint32_t kNtxPageSize = 1024;
+constexpr uint64_t kNtxLockOffset = 1000000000;  // the index lock byte of the compatible scheme
+constexpr uint16_t kNtxAltLockFlag = 0x0010;     // the other lock scheme, which we do not speak
+
+inline uint16_t getU16(const char* p) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
+}
+inline uint32_t getU32(const char* p) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(p[0])) | static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24;
+}
+inline void putU16(char* p, uint16_t v) {
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>(v >> 8);
+}
+inline void putU32(char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// One page as stored: key count, a table of max + 1 item offsets, the items. Items never move; inserting
+// or removing a key shifts the offset table, so the position of a key is its index in the table.
+struct NtxPage {
+    uint32_t offset = 0;
+    bool dirty = false;
+    char bytes[kNtxPageSize];
+
+    int count() const { return getU16(bytes); }
+    void setCount(int n) { putU16(bytes, static_cast<uint16_t>(n)); }
+    int slot(int i) const { return getU16(bytes + 2 + 2 * i); }
+    void setSlot(int i, int at) { putU16(bytes + 2 + 2 * i, static_cast<uint16_t>(at)); }
+    char* item(int i) { return bytes + slot(i); }
+    const char* item(int i) const { return bytes + slot(i); }
+    uint32_t child(int i) const { return getU32(item(i)); }
+    void setChild(int i, uint32_t page) { putU32(item(i), page); }
+    uint32_t recno(int i) const { return getU32(item(i) + 4); }
+    const char* key(int i) const { return item(i) + 8; }
+    bool leaf() const { return child(0) == 0; }
+
+    // An empty page with the offset table of a fresh page and zeroed items.
+    void format(int maxKeys, int itemSize);
+    // Overwrites the key and record number of item i; its child stays.
+    void setEntry(int i, uint32_t recno, const char* key, int keySize);
+    // Inserts a key before position pos (0..count) in the first unused item; needs count < max.
+    void insertAt(int pos, uint32_t child, uint32_t recno, const char* key, int keySize);
+    // Removes key pos together with its child pointer; the item behind it moves up.
+    void removeAt(int pos);
+};
+
+struct NtxIndex::Impl {
+    struct Level {
+        uint32_t page;
+        int index;  // the current key on the last level, the child descended into above it
+    };
+    using Path = std::vector<Level>;
+
+    std::shared_ptr<SharedFile> file;
+    std::string displayName, expression, forExpression;
+    int keySize = 0, keyDecimals = 0, itemSize = 0, maxKeys = 0, halfPage = 0, itemBase = 0;
+    bool unique = false, descending = false;
+
+    // Header words as last read or written.
+    uint16_t signature = 0, version = 0;
+    uint32_t root = 0, freeHead = 0;
+    bool headerPending = false;  // exclusive mode: a root or free-list change not yet in the file
+    uint64_t fileSize = 0;
+
+    std::vector<std::unique_ptr<NtxPage>> cache;  // by page number
+    size_t cachedPages = 0;
+    uint64_t generation = 1;  // moves whenever the tree may have changed under the cursor
+    int leafDepth = -1;       // depth of the leaves, learnt on the way down
+
+    // State of the update in progress.
+    bool updating = false;
+    std::vector<uint32_t> dirty;
+    uint32_t savedRoot = 0, savedFree = 0;
+    uint64_t savedFileSize = 0;
+    bool fileSizeFresh = false;
+
+    // The cursor: the current entry, and the path to it while the tree is unchanged.
+    Path path;
+    uint64_t pathGeneration = 0;
+    bool onEntry = false, atEof = true, atBof = false;
+    std::string curKey;
+    uint32_t curRecno = 0;
+
+    bool shared() const { return file->shared(); }
+    [[noreturn]] void damaged(const std::string& what) const;
+    int compare(const char* a, const char* b, size_t n) const {
+        int c = std::memcmp(a, b, n);
+        return descending ? -c : c;
+    }
+    std::string fitKey(std::string_view key) const;  // blank padded or cut to the key size
+
+    // Header and file.
+    void loadHeader();
+    void checkHeaderWords(uint16_t sig, uint32_t rootPage, uint32_t freePage);
+    void refreshHeader();
+    void writeHeaderWords();
+    bool pageInFile(uint32_t offset);
+
+    // Pages.
+    NtxPage& page(uint32_t offset);
+    NtxPage& pageOnPath(uint32_t offset, const Path& path);
+    void checkPage(NtxPage& p) const;
+    void dropCache();
+    void markDirty(NtxPage& p);
+    void checkLeafDepth(size_t depth);
+    NtxPage& allocPage();
+    void freePage(NtxPage& p);
+
+    // Updates.
+    void beginUpdate();
+    void commitUpdate();
+    void rollbackUpdate();
+    void insertEntry(const std::string& key, uint32_t recno);
+    bool removeEntry(const std::string& key, uint32_t recno);
+    void splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32_t& recno, std::string& key);
+    void rebalance(Path& path);
+
+    // Walking.
+    bool lowerBound(Path& path, const char* key, size_t len);
+    bool findEntry(Path& path, const std::string& key, uint32_t recno);
+    bool leftmost(Path& path, uint32_t from);
+    bool rightmost(Path& path, uint32_t from);
+    bool stepForward(Path& path);
+    bool stepBack(Path& path);
+
+    // Cursor.
+    enum class Refound { Exact, Gap, End };
+    Refound ensurePosition();
+    void setFromPath();
+    void setEof();
+};
+
+// One operation on an index: in shared mode the index lock (read or write) and the header check around it;
+// an update is written by commit() and undone in memory when left without it.
+class NtxAccess {
+public:
+    NtxAccess(NtxIndex::Impl& index, bool write);
+    ~NtxAccess();
+    NtxAccess(const NtxAccess&) = delete;
+    NtxAccess& operator=(const NtxAccess&) = delete;
+    void commit();
+
+private:
+    NtxIndex::Impl& ix_;
+    bool write_;
+    bool locked_ = false;
+    bool done_ = false;
+};
+
+// Called while an update holds the index lock, before anything is written; lets tests look at the lock
+// from another process.
+extern std::function<void()> ntxUpdateLockedHook;
+
+}  // namespace xbase

@@ -1,0 +1,299 @@
+// Changes of an index: insertion with page splits, removal with borrowing and merging, the free-page
+// chain, and writing what changed.
+#include <algorithm>
+
+#include "platform/xbase/ntx_impl.h"
+
+namespace xbase {
+
+// ---- Update bracket ----------------------------------------------------------------------------------
+
+void NtxIndex::Impl::beginUpdate() {
+    updating = true;
+    dirty.clear();
+    savedRoot = root;
+    savedFree = freeHead;
+    savedFileSize = fileSize;
+}
+
+void NtxIndex::Impl::commitUpdate() {
+    updating = false;
+    bool treeChanged = !dirty.empty() || root != savedRoot || freeHead != savedFree;
+    if (!treeChanged) return;
+    // Pages first, runs of neighbouring pages in one write; the header last, so that a reader never
+    // finds a header pointing at pages not yet there.
+    std::sort(dirty.begin(), dirty.end());
+    std::vector<char> run;
+    for (size_t i = 0; i < dirty.size();) {
+        size_t j = i + 1;
+        while (j < dirty.size() && dirty[j] == dirty[j - 1] + kNtxPageSize) ++j;
+        if (j - i == 1) {
+            NtxPage& p = page(dirty[i]);
+            file->writeAt(p.bytes, kNtxPageSize, p.offset);
+            p.dirty = false;
+        } else {
+            run.resize((j - i) * kNtxPageSize);
+            for (size_t k = i; k < j; ++k) {
+                NtxPage& p = page(dirty[k]);
+                std::memcpy(run.data() + (k - i) * kNtxPageSize, p.bytes, kNtxPageSize);
+                p.dirty = false;
+            }
+            file->writeAt(run.data(), run.size(), dirty[i]);
+        }
+        i = j;
+    }
+    dirty.clear();
+    bool headerChanged = root != savedRoot || freeHead != savedFree;
+    if (shared() || headerChanged || headerPending) {
+        version = static_cast<uint16_t>(version + 1);
+        writeHeaderWords();
+        headerPending = false;
+    }
+    ++generation;
+    if (root != savedRoot) leafDepth = -1;
+}
+
+void NtxIndex::Impl::rollbackUpdate() {
+    // Nothing was written; forget what the cache holds of the half-done change.
+    updating = false;
+    dirty.clear();
+    dropCache();
+    root = savedRoot;
+    freeHead = savedFree;
+    fileSize = savedFileSize;
+    ++generation;
+    leafDepth = -1;
+}
+
+// ---- Free pages --------------------------------------------------------------------------------------
+
+NtxPage& NtxIndex::Impl::allocPage() {
+    uint32_t offset;
+    if (freeHead != 0) {
+        offset = freeHead;
+        NtxPage& p = page(offset);
+        if (p.count() != 0) damaged("free page at " + std::to_string(offset) + " in use");
+        uint32_t next = p.child(0);
+        if (next != 0 && (next == offset || !pageInFile(next))) damaged("free page chain leaves the file");
+        freeHead = next;
+    } else {
+        if (shared() && !fileSizeFresh) {
+            fileSize = file->size();
+            fileSizeFresh = true;
+        }
+        uint64_t end = (fileSize + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
+        if (end > UINT32_MAX - kNtxPageSize) damaged("index file too large");
+        offset = static_cast<uint32_t>(end);
+        fileSize = end + kNtxPageSize;
+        size_t number = offset / kNtxPageSize;
+        if (number >= cache.size()) cache.resize(number + 1);
+        if (!cache[number]) {
+            cache[number] = std::make_unique<NtxPage>();
+            ++cachedPages;
+        }
+        cache[number]->offset = offset;
+    }
+    NtxPage& p = *cache[offset / kNtxPageSize];
+    p.format(maxKeys, itemSize);
+    markDirty(p);
+    return p;
+}
+
+void NtxIndex::Impl::freePage(NtxPage& p) {
+    // The page keeps its offset table; item 0's child links the chain.
+    p.setCount(0);
+    p.setChild(0, freeHead);
+    freeHead = p.offset;
+    markDirty(p);
+}
+
+// ---- Insert ------------------------------------------------------------------------------------------
+
+void NtxIndex::Impl::insertEntry(const std::string& key, uint32_t recno) {
+    Path walk;
+    if (unique && lowerBound(walk, key.data(), key.size())) {
+        const Level& top = walk.back();
+        if (compare(page(top.page).key(top.index), key.data(), key.size()) == 0) return;
+    }
+    // Down to the leaf, past all equal keys: a new key goes after them.
+    walk.clear();
+    uint32_t offset = root;
+    for (;;) {
+        NtxPage& p = pageOnPath(offset, walk);
+        int lo = 0, hi = p.count();
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (compare(p.key(mid), key.data(), key.size()) <= 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        walk.push_back({offset, lo});
+        if (p.leaf()) {
+            checkLeafDepth(walk.size());
+            break;
+        }
+        offset = p.child(lo);
+    }
+    // Insert, splitting full pages on the way back up; the middle key of a split goes to the parent.
+    uint32_t child = 0;
+    std::string carryKey = key;
+    for (size_t level = walk.size(); level-- > 0;) {
+        NtxPage& p = page(walk[level].page);
+        int pos = walk[level].index;
+        markDirty(p);
+        if (p.count() < maxKeys) {
+            p.insertAt(pos, child, recno, carryKey.data(), keySize);
+            return;
+        }
+        splitAndInsert(p, pos, child, recno, carryKey);
+    }
+    // The root split: a new root over the old one.
+    uint32_t oldRoot = root;
+    NtxPage& r = allocPage();
+    r.setChild(0, oldRoot);
+    r.insertAt(0, child, recno, carryKey.data(), keySize);
+    root = r.offset;
+}
+
+// Splits a full page while inserting (child, recno, key) at pos: the lower half moves to a new page, the
+// upper half stays in place, and (child, recno, key) become the middle key with the new page as its
+// left child, to go into the parent.
+void NtxIndex::Impl::splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32_t& recno, std::string& key) {
+    const int n = p.count();  // == maxKeys
+    const int half = (n + 1) / 2;
+    // Entry j of the page with the new key in place.
+    auto childOf = [&](int j) { return j < pos ? p.child(j) : j == pos ? child : p.child(j - 1); };
+    auto recnoOf = [&](int j) { return j < pos ? p.recno(j) : j == pos ? recno : p.recno(j - 1); };
+    auto keyOf = [&](int j) { return j < pos ? p.key(j) : j == pos ? key.data() : p.key(j - 1); };
+
+    NtxPage& low = allocPage();
+    for (int j = 0; j < half; ++j) low.insertAt(j, childOf(j), recnoOf(j), keyOf(j), keySize);
+    low.setChild(half, childOf(half));
+    uint32_t midRecno = recnoOf(half);
+    std::string midKey(keyOf(half), static_cast<size_t>(keySize));
+
+    // The upper entries keep their items; the items of the lower ones become free, the first of them
+    // taking the new key when it belongs up here.
+    std::vector<int> slots(static_cast<size_t>(n) + 1), kept, freed;
+    for (int i = 0; i <= n; ++i) slots[static_cast<size_t>(i)] = p.slot(i);
+    int newSlot = -1;
+    for (int j = half + 1; j <= n; ++j) kept.push_back(j == pos ? -1 : slots[static_cast<size_t>(j < pos ? j : j - 1)]);
+    kept.push_back(slots[static_cast<size_t>(n)]);  // the right-most child stays
+    for (int s : slots)
+        if (std::find(kept.begin(), kept.end(), s) == kept.end()) freed.push_back(s);
+    if (pos > half) {
+        newSlot = freed.front();
+        freed.erase(freed.begin());
+        std::replace(kept.begin(), kept.end(), -1, newSlot);
+    }
+    int i = 0;
+    for (int s : kept) p.setSlot(i++, s);
+    for (int s : freed) p.setSlot(i++, s);
+    p.setCount(n - half);
+    if (newSlot >= 0) {
+        int at = pos - half - 1;
+        p.setChild(at, child);
+        p.setEntry(at, recno, key.data(), keySize);
+    }
+    child = low.offset;
+    recno = midRecno;
+    key = std::move(midKey);
+}
+
+// ---- Remove ------------------------------------------------------------------------------------------
+
+bool NtxIndex::Impl::removeEntry(const std::string& key, uint32_t recno) {
+    Path walk;
+    if (!findEntry(walk, key, recno)) return false;
+    const Level top = walk.back();
+    NtxPage& p = page(top.page);
+    markDirty(p);
+    if (p.leaf()) {
+        p.removeAt(top.index);
+    } else {
+        // A key in a branch page is replaced by the entry just before it, the last of its left subtree.
+        int at = top.index;
+        uint32_t offset = p.child(at);
+        for (;;) {
+            NtxPage& q = pageOnPath(offset, walk);
+            if (q.leaf()) {
+                walk.push_back({offset, q.count() - 1});
+                checkLeafDepth(walk.size());
+                break;
+            }
+            walk.push_back({offset, q.count()});
+            offset = q.child(q.count());
+        }
+        const Level& last = walk.back();
+        if (last.index < 0) damaged("empty leaf at page " + std::to_string(last.page));
+        NtxPage& leaf = page(last.page);
+        p.setEntry(at, leaf.recno(last.index), leaf.key(last.index), keySize);
+        markDirty(leaf);
+        leaf.removeAt(last.index);
+    }
+    rebalance(walk);
+    return true;
+}
+
+// Restores the fill of the pages on the path after a removal from its last page: a page below half
+// takes a key from a sibling through the parent, or is merged with it.
+void NtxIndex::Impl::rebalance(Path& walk) {
+    for (size_t level = walk.size() - 1; level > 0; --level) {
+        NtxPage& c = page(walk[level].page);
+        if (c.count() >= halfPage) break;
+        NtxPage& parent = page(walk[level - 1].page);
+        int ci = walk[level - 1].index;
+        markDirty(parent);
+        auto sibling = [&](int i) {
+            NtxPage& s = pageOnPath(parent.child(i), walk);
+            if (s.leaf() != c.leaf()) damaged("leaves at different depths");
+            return &s;
+        };
+        NtxPage* left = ci > 0 ? sibling(ci - 1) : nullptr;
+        NtxPage* right = ci < parent.count() ? sibling(ci + 1) : nullptr;
+        if (left && left->count() > halfPage) {
+            // The parent's key comes down to the front of c; the last key of the left page goes up.
+            int ln = left->count();
+            markDirty(*left);
+            markDirty(c);
+            c.insertAt(0, left->child(ln), parent.recno(ci - 1), parent.key(ci - 1), keySize);
+            uint32_t movedChild = left->child(ln - 1);
+            parent.setEntry(ci - 1, left->recno(ln - 1), left->key(ln - 1), keySize);
+            left->removeAt(ln - 1);
+            left->setChild(ln - 1, movedChild);
+            break;
+        }
+        if (right && right->count() > halfPage) {
+            int cn = c.count();
+            markDirty(*right);
+            markDirty(c);
+            c.insertAt(cn, c.child(cn), parent.recno(ci), parent.key(ci), keySize);
+            c.setChild(cn + 1, right->child(0));
+            parent.setEntry(ci, right->recno(0), right->key(0), keySize);
+            right->removeAt(0);
+            break;
+        }
+        // Merge the right page of the pair into the left one; the parent loses the key between them.
+        NtxPage& a = left ? *left : c;
+        NtxPage& b = left ? c : *right;
+        int sep = left ? ci - 1 : ci;
+        if (a.count() + 1 + b.count() > maxKeys) damaged("page fill beyond repair at " + std::to_string(a.offset));
+        markDirty(a);
+        int an = a.count();
+        a.insertAt(an, a.child(an), parent.recno(sep), parent.key(sep), keySize);
+        for (int j = 0; j < b.count(); ++j) a.insertAt(a.count(), b.child(j), b.recno(j), b.key(j), keySize);
+        a.setChild(a.count(), b.child(b.count()));
+        freePage(b);
+        parent.removeAt(sep);
+        parent.setChild(sep, a.offset);
+    }
+    NtxPage& r = page(root);
+    if (r.count() == 0 && !r.leaf()) {
+        uint32_t newRoot = r.child(0);
+        freePage(r);
+        root = newRoot;
+    }
+}
+
+}  // namespace xbase

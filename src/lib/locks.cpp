@@ -36,6 +36,7 @@ bool retry(Context& ctx, double wait, double step, Attempt attempt) {
 }  // namespace
 
 bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool exclusive, double wait) {
+    Procedure proc(ctx, "NET_USE");
     auto region = ctx.screen->save(15, 30, 20, 72);
     std::string name = std::string(file) + ".dbf";
     std::string upperName = upper(file);
@@ -50,12 +51,14 @@ bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool e
 }
 
 bool REC_LOCK(Context& ctx, double wait) {
+    Procedure proc(ctx, "REC_LOCK");
     auto& table = ctx.areas->table();
     if (table.tryLockRecord()) return true;
     return retry(ctx, wait, 0.5, [&] { return table.tryLockRecord(); });
 }
 
 bool ADD_REC(Context& ctx, double wait) {
+    Procedure proc(ctx, "ADD_REC");
     auto& table = ctx.areas->table();
     if (table.tryAppendBlank()) return true;
     return retry(ctx, wait, 0.5, [&] { return table.tryAppendBlank(); });

@@ -77,6 +77,7 @@ const std::vector<xbase::Field>& structureFields() {
 }  // namespace
 
 bool TWORZ(Context& ctx, std::string_view structure, bool /*flag*/, int station) {
+    Procedure proc(ctx, "TWORZ");
     auto& areas = *ctx.areas;
     int remembered = areas.current();
     auto closeCurrent = [&] {

@@ -32,6 +32,7 @@ int refuse(Context& ctx, const char* message) {
 }  // namespace
 
 int IN_NET(Context& ctx) {
+    Procedure proc(ctx, "IN_NET");
     auto& areas = *ctx.areas;
     areas.select(kCompanySlot);
     areas.close();
@@ -63,6 +64,7 @@ int IN_NET(Context& ctx) {
 }
 
 bool OUT_NET(Context& ctx) {
+    Procedure proc(ctx, "OUT_NET");
     auto& areas = *ctx.areas;
     int remembered = areas.current();
     areas.select(kCompanySlot);

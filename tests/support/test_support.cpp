@@ -79,3 +79,45 @@ void writeFile(const fs::path& file, const std::string& bytes) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+OtherProcess::OtherProcess(const std::function<void()>& setup) {
+    int ready[2], release[2];
+    if (pipe(ready) != 0 || pipe(release) != 0) throw std::runtime_error("pipe");
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(ready[0]);
+        close(release[1]);
+        char c = 'r';
+        try {
+            setup();
+        } catch (...) {
+            c = 'e';
+        }
+        (void)!write(ready[1], &c, 1);
+        (void)!read(release[0], &c, 1);
+        _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    releaseFd_ = release[1];
+    char c = 0;
+    (void)!read(ready[0], &c, 1);
+    close(ready[0]);
+    if (c != 'r') throw std::runtime_error("the other process failed to set up");
+}
+
+OtherProcess::~OtherProcess() { release(); }
+
+void OtherProcess::release() {
+    if (pid_ <= 0) return;
+    char c = 'x';
+    (void)!write(releaseFd_, &c, 1);
+    close(releaseFd_);
+    int status;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+}
+
+}  // namespace testing_support

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the unit tests: temporary data directories and the shared fixtures.
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace testing_support {
@@ -41,5 +42,26 @@ int xbcheck(const std::string& arguments, std::string* output = nullptr);
 int runCommand(const std::string& command, std::string* output = nullptr);
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// Another process that does something (opens a table, takes a lock) and keeps it until released or
+// destroyed, so that tests meet real conflicts between processes.
+class OtherProcess {
+public:
+    // Runs `setup` in a forked child, returns once it has finished; the child then waits.
+    explicit OtherProcess(const std::function<void()>& setup);
+    ~OtherProcess();  // releases
+    OtherProcess(const OtherProcess&) = delete;
+    OtherProcess& operator=(const OtherProcess&) = delete;
+    // Lets the child end (its files close, its locks go) and waits for it.
+    void release();
+
+private:
+    int pid_ = -1;
+    int releaseFd_ = -1;
+};
 
 }  // namespace testing_support

@@ -12,10 +12,20 @@ using testing_support::Harness;
 using testing_support::readFile;
 using testing_support::writeFile;
 
+namespace {
+// A real-engine shop to start in; without its parameter file unless asked.
+void shop(Harness& h, bool keepParameters = false) {
+    testing_support::copyFixture(h.dir.path());
+    if (!keepParameters) std::filesystem::remove(h.dir / "PARAMETR.MEM");
+}
+}  // namespace
+
 TEST(Startup, WritesTheParameterFileWithTheDefaults) {
     Harness h;
+    shop(h);
     EXPECT_EQ(VELTO(h.ctx), 0);
-    auto entries = settings::readMemFile("PARAMETR.MEM", "PARAMETR.MEM");
+    // New files are created in lower case; the program finds them under any spelling.
+    auto entries = settings::readMemFile("parametr.mem", "PARAMETR.MEM");
     ASSERT_EQ(entries.size(), 75u);
     for (auto& [name, value] : entries) EXPECT_EQ(name.substr(0, 2), "J_");
     auto find = [&](const std::string& name) {
@@ -32,11 +42,12 @@ TEST(Startup, WritesTheParameterFileWithTheDefaults) {
     EXPECT_EQ(h.row(1).substr(0, 27), "Koniec pracy programu VELTO");
     EXPECT_EQ(h.settings.text("PLIK"), "rob\\wydruk01.prn");
     std::string report;
-    EXPECT_EQ(testing_support::xbcheck("mem PARAMETR.MEM", &report), 0) << report;
+    EXPECT_EQ(testing_support::xbcheck("mem parametr.mem", &report), 0) << report;
 }
 
 TEST(Startup, ReadsAnExistingParameterFileOverTheDefaults) {
     Harness h;
+    shop(h);
     settings::writeMemFile("PARAMETR.MEM",
                            {{"J_POZIOM", core::Value::ofNumber(3)}, {"J_PTUA", core::Value::ofText("23")}},
                            "PARAMETR.MEM");
@@ -50,6 +61,7 @@ TEST(Startup, ReadsAnExistingParameterFileOverTheDefaults) {
 
 TEST(Startup, DamagedParameterFileIsReportedAndKept) {
     Harness h;
+    shop(h);
     std::string good;
     settings::writeMemFile("PARAMETR.MEM", {{"J_VAT", core::Value::ofText("23")}}, "PARAMETR.MEM");
     good = readFile("PARAMETR.MEM");

@@ -39,7 +39,13 @@ std::string upper(std::string_view s) {
     return u;
 }
 
+// Expressions are at most as long as an index header holds several times over; longer ones are taken
+// for damage rather than read.
+constexpr size_t kMaxLength = 1024;
+constexpr int kMaxNesting = 100;
+
 std::vector<Token> tokenize(std::string_view s) {
+    if (s.size() > kMaxLength) throw CompileError{"expression too long"};
     std::vector<Token> out;
     size_t i = 0;
     auto error = [&](const char* what) {
@@ -130,7 +136,17 @@ class Parser {
         ++pos_;
     }
 
+    // Nesting is bounded so that neither reading nor evaluating can run out of stack.
+    struct Nest {
+        explicit Nest(int& depth) : depth_(depth) {
+            if (++depth_ > kMaxNesting) throw CompileError{"expression nested too deeply"};
+        }
+        ~Nest() { --depth_; }
+        int& depth_;
+    };
+
     NodePtr orExpr() {
+        Nest nest(depth_);
         NodePtr n = andExpr();
         while (isDot(".OR.")) {
             ++pos_;
@@ -150,6 +166,7 @@ class Parser {
 
     NodePtr notExpr() {
         if (isDot(".NOT.") || isOp("!")) {
+            Nest nest(depth_);
             ++pos_;
             return expr::makeUnary("!", notExpr());
         }
@@ -188,6 +205,7 @@ class Parser {
     }
 
     NodePtr unary() {
+        Nest nest(depth_);
         if (isOp("-")) {
             ++pos_;
             return expr::makeUnary("-", unary());
@@ -270,6 +288,7 @@ class Parser {
 
     std::vector<Token> tokens_;
     size_t pos_ = 0;
+    int depth_ = 0;
     const Layout& layout_;
 };
 

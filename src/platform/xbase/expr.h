@@ -3,7 +3,9 @@
 // what the index files of the stock-keeping system hold and what the program itself uses for keys and
 // relations: fields, literals, + and -, comparisons, .AND./.OR./.NOT., and the functions UPPER, LOWER,
 // SUBSTR, LEFT, RIGHT, STR, VAL, DTOS, DTOC, STOD, CTOD, DESCEND, TRIM, RTRIM, LTRIM, ALLTRIM, PADR, PADL,
-// IIF, RECNO, DELETED.
+// IIF, RECNO, DELETED, and the cheap ones common keys use: STRZERO, PADC, YEAR, MONTH, DAY, EMPTY, ROUND,
+// ABS, INT, LEN, SPACE, REPLICATE, CHR, ASC, AT. Function names may be cut to four letters or more.
+// DESCEND of a date gives the negated day number, so later dates sort first and the empty date last.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -16,9 +16,10 @@ namespace {
     throw CompileError{std::move(message)};
 }
 
+// Reads its field the way readField() does, straight into the type the caller asks for.
 class FieldNode : public Node {
   public:
-    explicit FieldNode(const xbase::Field& f) : offset_(f.offset), width_(static_cast<size_t>(f.length)) {
+    explicit FieldNode(const xbase::Field& f) : width_(static_cast<size_t>(f.length)) {
         kind = Kind::Field;
         offset = f.offset;
         length = f.length;
@@ -51,8 +52,7 @@ class FieldNode : public Node {
     }
 
   private:
-    const char* raw(const Ctx& x) const { return x.record + offset_; }
-    int offset_;
+    const char* raw(const Ctx& x) const { return x.record + offset; }
     size_t width_;
 };
 

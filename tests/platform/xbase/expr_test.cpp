@@ -401,6 +401,34 @@ TEST(Expression, CompileErrorsQuoteTheExpression) {
     }
 }
 
+// Expressions come from index headers written by other programs: a damaged or hostile one is refused,
+// never allowed to exhaust the stack or memory.
+TEST(Expression, RefusesRunawayExpressions) {
+    Record r;
+    auto refused = [&](const std::string& text) {
+        try {
+            r.compile(text);
+        } catch (const core::RuntimeError& e) {
+            return e.kind() == core::RuntimeError::Kind::Expression;
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused(std::string(100000, '(') + "MAG" + std::string(100000, ')')));
+    EXPECT_TRUE(refused(std::string(5000, '-') + "1"));
+    EXPECT_TRUE(refused(std::string(5000, '!') + "JEST"));
+    std::string chain = "MAG";
+    for (int i = 0; i < 1000; ++i) chain += "+MAG";
+    EXPECT_TRUE(refused(chain));
+    // Reasonable nesting and length still compile.
+    EXPECT_EQ(r.eval(std::string(30, '(') + "MAG" + std::string(30, ')')).text, "1");
+    std::string sum = "MAG";
+    for (int i = 0; i < 200; ++i) sum += "+MAG";
+    EXPECT_EQ(r.eval(sum).text, std::string(201, '1'));
+    // Counts run into the length cap of a text instead of allocating without end.
+    EXPECT_EQ(r.eval("REPLICATE(REPLICATE(\"ab\",100000),100000)").text.size(), 65535u);
+    EXPECT_EQ(r.eval("PADL(MAG,1000000000)").text.size(), 65535u);
+}
+
 TEST(KeyOfValue, NumbersSortAsTheirValues) {
     struct Case {
         double v;

@@ -1,0 +1,196 @@
+// xbase-bench DIR: figures of the table engine on an unpacked copy of the 200,000-article shop
+// (shop-200k.tar.xz). Works on copies in a scratch directory; DIR is not changed.
+// Prints one line per figure: "name seconds" (or "name value" for counts and memory).
+//
+//   xbase-bench DIR                 all figures
+//   xbase-bench --appends N TABLE   (internal) N shared appends, for counting system calls under strace
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/xbase/table.h"
+
+namespace fs = std::filesystem;
+using core::Value;
+
+namespace {
+
+double seconds(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Runs a phase in a child process, so that its peak memory is its own.
+void phase(const std::function<void()>& work) {
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        work();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    int status;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "phase failed\n");
+        std::exit(1);
+    }
+}
+
+long peakKib() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss;
+}
+
+std::string path(const fs::path& p) { return p.string(); }
+
+std::unique_ptr<xbase::Table> openDow(const fs::path& dir, bool exclusive) {
+    auto t = xbase::Table::open(path(dir / "dow.dbf"), "dow.dbf", exclusive);
+    for (const char* n : {"dow1.ntx", "dow2.ntx", "dow3.ntx"}) t->attachIndex(path(dir / n), n);
+    return t;
+}
+
+void appendRows(xbase::Table& t, int count, int first) {
+    auto date = core::Date::fromYmd(2024, 3, 15);
+    for (int i = 0; i < count; ++i) {
+        int n = first + i;
+        t.appendBlank();
+        t.put("R_P", Value::ofText("R"));
+        t.put("S_Z", Value::ofText("S"));
+        t.put("RD", Value::ofText("SD "));
+        char nrd[16];
+        std::snprintf(nrd, sizeof nrd, "%8d", 90000 + n / 50);
+        t.put("NRD", Value::ofText(nrd));
+        t.put("DATA", Value::ofDate(date));
+        t.put("MAG", Value::ofText("1"));
+        char lp[8];
+        std::snprintf(lp, sizeof lp, "%3d", n % 50 + 1);
+        t.put("LP", Value::ofText(lp));
+        t.put("KTO", Value::ofText("O"));
+        t.put("ODB", Value::ofText(""));
+        char indeks[16];
+        std::snprintf(indeks, sizeof indeks, "B%07d", n % 200000);
+        t.put("INDEKS", Value::ofText(indeks));
+        t.put("NAZWA", Value::ofText("TOWAR TESTOWY"));
+        t.put("JM", Value::ofText("szt"));
+        t.put("CENA0", Value::ofNumber(1.2345));
+        t.put("CENA", Value::ofNumber(2.5));
+        t.put("NB", Value::ofText("B"));
+        t.put("ILOSC", Value::ofNumber(1 + n % 7));
+        t.put("WARTOSC", Value::ofNumber(2.5 * (1 + n % 7)));
+        t.put("PODATEK0", Value::ofText("23"));
+        t.put("PODATEK", Value::ofNumber(0.47));
+        t.put("SWW", Value::ofText(""));
+        t.put("PKWIU", Value::ofText(""));
+    }
+    t.commit();
+    t.unlock();
+}
+
+void copyDow(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to);
+    for (const char* n : {"dow.dbf", "dow1.ntx", "dow2.ntx", "dow3.ntx"})
+        fs::copy_file(from / n, to / n, fs::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--appends") {
+        auto t = openDow(argv[3], false);
+        appendRows(*t, std::atoi(argv[2]), 0);
+        return 0;
+    }
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: xbase-bench DIR   (an unpacked shop-200k)\n");
+        return 2;
+    }
+    fs::path period = fs::path(argv[1]) / "24" / "03";
+    if (!fs::exists(period / "as.dbf")) {
+        std::fprintf(stderr, "no 24/03/as.dbf under %s\n", argv[1]);
+        return 2;
+    }
+    fs::path scratch = fs::temp_directory_path() / ("xbase-bench-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    fs::copy_file(period / "as.dbf", scratch / "as.dbf");
+    fs::copy_file(period / "as.ntx", scratch / "as.ntx");
+
+    for (auto [name, expr] : {std::pair{"index_build_mag_indeks", "MAG+INDEKS"},
+                              std::pair{"index_build_upper_nazwa", "UPPER(NAZWA)"}}) {
+        phase([&, name = name, expr = expr] {
+            auto t = xbase::Table::open(path(scratch / "as.dbf"), "as.dbf", true);
+            double s = seconds([&] { t->indexOn(path(scratch / "bench.ntx"), "bench.ntx", expr); });
+            std::printf("%s %.3f\n", name, s);
+            std::printf("%s_peak_kib %ld\n", name, peakKib());
+        });
+    }
+
+    // The keys to look for: every record's MAG+INDEKS, shuffled (collected before timing).
+    for (bool exclusive : {false, true}) {
+        phase([&] {
+            auto t = xbase::Table::open(path(scratch / "as.dbf"), "as.dbf", exclusive);
+            t->attachIndex(path(scratch / "as.ntx"), "as.ntx");
+            std::vector<std::string> keys;
+            uint32_t count = t->recordCount();
+            std::mt19937 rng(42);
+            for (int i = 0; i < 200000; ++i) {
+                t->goTo(rng() % count + 1);
+                keys.push_back(t->get("MAG").text + t->get("INDEKS").text);
+            }
+            int found = 0;
+            double s = seconds([&] {
+                for (auto& k : keys) found += t->seekKey(k, true) ? 1 : 0;
+            });
+            std::printf("seeks_200000_%s %.3f\n", exclusive ? "exclusive" : "shared", s);
+            std::printf("seeks_%s_found %d\n", exclusive ? "exclusive" : "shared", found);
+            std::printf("seeks_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
+        });
+    }
+
+    for (bool exclusive : {false, true}) {
+        fs::path dir = scratch / (exclusive ? "dow_x" : "dow_s");
+        copyDow(period, dir);
+        phase([&] {
+            auto t = openDow(dir, exclusive);
+            double s = seconds([&] { appendRows(*t, 100000, 0); });
+            t->close();
+            std::printf("appends_100000_%s %.3f\n", exclusive ? "exclusive" : "shared", s);
+            std::printf("appends_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
+        });
+    }
+
+    // System calls per shared append, counted by strace over 2,000 appends less a run of none.
+    if (std::system("command -v strace >/dev/null 2>&1") == 0) {
+        auto count = [&](int n) {
+            fs::path dir = scratch / ("dow_c" + std::to_string(n));
+            copyDow(period, dir);
+            std::string out = path(scratch / "strace.txt");
+            std::string cmd = "strace -f -c -o '" + out + "' '" + fs::absolute(argv[0]).string() + "' --appends " +
+                              std::to_string(n) + " '" + path(dir) + "' >/dev/null 2>&1";
+            if (std::system(cmd.c_str()) != 0) return -1L;
+            std::ifstream in(out);
+            std::string line, last;
+            while (std::getline(in, line))
+                if (line.find("total") != std::string::npos) last = line;
+            long calls = 0;
+            if (!last.empty()) std::sscanf(last.c_str(), "%*s %*s %*s %ld", &calls);
+            return calls;
+        };
+        long none = count(0), many = count(2000);
+        if (none >= 0 && many >= 0) std::printf("syscalls_per_shared_append %.1f\n", (many - none) / 2000.0);
+    }
+    fs::remove_all(scratch);
+    return 0;
+}

@@ -1,0 +1,316 @@
+// Locks and share modes between processes, checked from the outside: the byte ranges another process
+// sees held, opens refused while another process holds the table, and concurrent appenders.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <sstream>
+
+#include "platform/core/error.h"
+#include "platform/xbase/dbf.h"
+#include "platform/xbase/table.h"
+#include "platform/xbase/workareas.h"
+#include "table_fixture.h"
+
+namespace {
+
+using namespace xbase;
+using xbase_testing::Shop;
+
+constexpr uint64_t P = kLockBase;
+
+// Runs `body` in a child process and returns its exit status.
+int inChild(const std::function<int()>& body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int rc = 99;
+        try {
+            rc = body();
+        } catch (...) {
+        }
+        _exit(rc);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Which of the ranges another process finds write-locked (through a description of its own).
+std::vector<bool> heldElsewhere(const std::string& path, const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+    int mask = inChild([&] {
+        int fd = ::open(path.c_str(), O_RDWR);
+        if (fd < 0) return 98;
+        int bits = 0;
+        for (size_t i = 0; i < ranges.size(); ++i) {
+            struct flock fl {};
+            fl.l_type = F_WRLCK;
+            fl.l_whence = SEEK_SET;
+            fl.l_start = static_cast<off_t>(ranges[i].first);
+            fl.l_len = static_cast<off_t>(ranges[i].second);
+            if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return 97;
+            if (fl.l_type != F_UNLCK) bits |= 1 << i;
+        }
+        return bits;
+    });
+    std::vector<bool> held;
+    for (size_t i = 0; i < ranges.size(); ++i) held.push_back((mask >> i) & 1);
+    return held;
+}
+
+bool heldElsewhere(const std::string& path, uint64_t offset, uint64_t length = 1) {
+    return heldElsewhere(path, {{offset, length}})[0];
+}
+
+// Another program holding a table: a child process that takes a classic process lock or a share lock
+// and keeps it until the object goes.
+class OtherProgram {
+public:
+    enum class Hold { Range, SharedOpen, ExclusiveOpen };
+    OtherProgram(const std::string& path, Hold hold, uint64_t offset = 0, uint64_t length = 0) {
+        int ready[2], done[2];
+        if (pipe(ready) != 0 || pipe(done) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            close(done[1]);
+            int fd = ::open(path.c_str(), O_RDWR);
+            bool ok = fd >= 0;
+            if (ok && hold == Hold::Range) {
+                struct flock fl {};
+                fl.l_type = F_WRLCK;
+                fl.l_whence = SEEK_SET;
+                fl.l_start = static_cast<off_t>(offset);
+                fl.l_len = static_cast<off_t>(length);
+                ok = fcntl(fd, F_SETLK, &fl) == 0;  // the other engine's classic lock
+            } else if (ok) {
+                ok = flock(fd, (hold == Hold::SharedOpen ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0;
+            }
+            char c = ok ? 'y' : 'n';
+            if (write(ready[1], &c, 1) != 1) _exit(1);
+            ssize_t ignored = read(done[0], &c, 1);  // until the parent lets go
+            (void)ignored;
+            _exit(0);
+        }
+        close(ready[1]);
+        close(done[0]);
+        release_ = done[1];
+        char c = 0;
+        if (read(ready[0], &c, 1) != 1 || c != 'y') throw std::runtime_error("the other program failed to hold");
+        close(ready[0]);
+    }
+    ~OtherProgram() {
+        close(release_);
+        int status;
+        waitpid(pid_, &status, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+};
+
+TEST(Locks, RecordFileAndAppendLocksSitAtTheSharedOffsets) {
+    Shop shop;
+    const std::string path = shop("24/03/pk.dbf");
+    auto pk = Table::open(path, "pk", false);
+    pk->goTo(3);
+    ASSERT_TRUE(pk->tryLockRecord());
+    EXPECT_EQ(heldElsewhere(path, {{P + 3, 1}, {P + 2, 1}, {P + 4, 1}, {P, 1}}),
+              (std::vector<bool>{true, false, false, false}));
+    pk->goTo(5);
+    ASSERT_TRUE(pk->tryLockRecord());  // releases record 3
+    EXPECT_EQ(heldElsewhere(path, {{P + 5, 1}, {P + 3, 1}}), (std::vector<bool>{true, false}));
+
+    ASSERT_TRUE(pk->tryFileLock());
+    EXPECT_EQ(heldElsewhere(path, {{P + 1, 1}, {P + 1000000000, 1}, {P + 1000000001, 1}, {P, 1}, {P - 1, 1}}),
+              (std::vector<bool>{true, true, false, false, false}));
+    pk->unlock();
+    EXPECT_EQ(heldElsewhere(path, {{P, 2000000002}}), (std::vector<bool>{false}));
+
+    ASSERT_TRUE(pk->tryAppendBlank());  // record 7, locked; the append byte is free again
+    EXPECT_EQ(pk->recno(), 7u);
+    EXPECT_EQ(heldElsewhere(path, {{P + 7, 1}, {P, 1}}), (std::vector<bool>{true, false}));
+    pk->close();
+    EXPECT_FALSE(heldElsewhere(path, P, 2000000002));
+
+    // Exclusive tables take no locks.
+    auto excl = Table::open(path, "pk", true);
+    excl->goTo(2);
+    EXPECT_TRUE(excl->tryLockRecord());
+    EXPECT_TRUE(excl->tryFileLock());
+    EXPECT_TRUE(excl->tryAppendBlank());
+    excl->close();
+}
+
+TEST(Locks, ClassicLocksOfAnotherProgramAreRespected) {
+    Shop shop;
+    const std::string path = shop("24/03/pk.dbf");
+    const std::string before = testing_support::readFile(path);
+    auto pk = Table::open(path, "pk", false);
+    {
+        OtherProgram other(path, OtherProgram::Hold::Range, P + 3, 1);
+        pk->goTo(3);
+        EXPECT_FALSE(pk->tryLockRecord());
+        EXPECT_FALSE(pk->tryFileLock());
+        pk->goTo(4);
+        EXPECT_TRUE(pk->tryLockRecord());
+        pk->unlock();
+    }
+    {
+        OtherProgram other(path, OtherProgram::Hold::Range, P, 1);  // appending just now
+        pk->goTo(2);
+        EXPECT_FALSE(pk->tryAppendBlank());
+        EXPECT_EQ(pk->recno(), 2u);  // a failed append leaves the table as it was
+        EXPECT_TRUE(pk->tryLockRecord());
+        pk->unlock();
+    }
+    {
+        // A file lock covers every record byte but not the append byte: the append takes the append byte,
+        // fails on the new record's byte and lets the append byte go again.
+        OtherProgram other(path, OtherProgram::Hold::Range, P + 1, 1000000000);
+        EXPECT_FALSE(pk->tryAppendBlank());
+        EXPECT_FALSE(heldElsewhere(path, P, 1) && !heldElsewhere(path, P + 1, 1));
+        EXPECT_EQ(inChild([&] {
+                      int fd = ::open(path.c_str(), O_RDWR);
+                      struct flock fl {};
+                      fl.l_type = F_WRLCK;
+                      fl.l_whence = SEEK_SET;
+                      fl.l_start = static_cast<off_t>(P);
+                      fl.l_len = 1;
+                      return fcntl(fd, F_OFD_SETLK, &fl) == 0 ? 0 : 1;
+                  }),
+                  0);
+    }
+    EXPECT_EQ(testing_support::readFile(path), before);
+    EXPECT_EQ(pk->recordCount(), 6u);
+}
+
+TEST(Locks, ExclusiveOpenAndOtherOpensExcludeEachOther) {
+    Shop shop;
+    const std::string path = shop("firma.dbf");
+    WorkAreas areas;
+    {
+        OtherProgram other(path, OtherProgram::Hold::SharedOpen);
+        areas.select(1);
+        EXPECT_EQ(areas.use(path, "firma", "firma", true), WorkAreas::OpenResult::Conflict);
+        EXPECT_FALSE(areas.used());
+        EXPECT_EQ(areas.use(path, "firma", "firma", false), WorkAreas::OpenResult::Opened);
+        areas.close();
+    }
+    {
+        OtherProgram other(path, OtherProgram::Hold::ExclusiveOpen);
+        EXPECT_EQ(areas.use(path, "firma", "firma", false), WorkAreas::OpenResult::Conflict);
+        EXPECT_EQ(areas.use(path, "firma", "firma", true), WorkAreas::OpenResult::Conflict);
+        EXPECT_FALSE(areas.used());
+    }
+    // And the other way round: while we hold it, the other program is refused.
+    ASSERT_EQ(areas.use(path, "firma", "firma", true), WorkAreas::OpenResult::Opened);
+    auto tryFlock = [&](int op) {
+        return inChild([&] {
+            int fd = ::open(path.c_str(), O_RDWR);
+            return flock(fd, op | LOCK_NB) == 0 ? 0 : 1;
+        });
+    };
+    EXPECT_EQ(tryFlock(LOCK_SH), 1);
+    areas.close();
+    ASSERT_EQ(areas.use(path, "firma", "firma", false), WorkAreas::OpenResult::Opened);
+    EXPECT_EQ(tryFlock(LOCK_EX), 1);
+    EXPECT_EQ(tryFlock(LOCK_SH), 0);
+    // Inside the process the same rule holds between work areas.
+    areas.select(2);
+    EXPECT_EQ(areas.use(path, "firma", "firma2", true), WorkAreas::OpenResult::Conflict);
+    EXPECT_EQ(areas.use(path, "firma", "firma2", false), WorkAreas::OpenResult::Opened);
+}
+
+TEST(Locks, TwoOpensInOneProcessNeverLoseEachOthersLocks) {
+    Shop shop;
+    const std::string path = shop("24/03/pk.dbf");
+    WorkAreas areas;
+    areas.select(1);
+    ASSERT_EQ(areas.use(path, "pk", "a", false), WorkAreas::OpenResult::Opened);
+    areas.select(2);
+    ASSERT_EQ(areas.use(path, "pk", "b", false), WorkAreas::OpenResult::Opened);
+    Table& a = areas.table("a");
+    Table& b = areas.table("b");
+
+    a.goTo(3);
+    ASSERT_TRUE(a.tryLockRecord());
+    b.goTo(3);
+    ASSERT_TRUE(b.tryLockRecord());  // the same process: no conflict
+    b.goTo(5);
+    ASSERT_TRUE(b.tryLockRecord());  // releases b's hold on 3, not a's
+    EXPECT_EQ(heldElsewhere(path, {{P + 3, 1}, {P + 5, 1}}), (std::vector<bool>{true, true}));
+
+    // A file lock taken and released around a's record lock leaves it in place.
+    ASSERT_TRUE(b.tryFileLock());
+    b.unlock();
+    EXPECT_EQ(heldElsewhere(path, {{P + 3, 1}, {P + 4, 1}, {P + 5, 1}}), (std::vector<bool>{true, false, false}));
+
+    // A record lock taken and released inside a's file lock does not punch a hole into it.
+    a.unlock();
+    ASSERT_TRUE(a.tryFileLock());
+    b.goTo(4);
+    ASSERT_TRUE(b.tryLockRecord());
+    b.unlock();
+    EXPECT_EQ(heldElsewhere(path, {{P + 4, 1}, {P + 1, 1000000000}}), (std::vector<bool>{true, true}));
+    EXPECT_TRUE(heldElsewhere(path, {{P + 4, 1}})[0]);
+
+    // Closing one work area keeps the other's locks.
+    b.goTo(2);
+    ASSERT_TRUE(b.tryLockRecord());
+    areas.close(2);
+    EXPECT_EQ(heldElsewhere(path, {{P + 2, 1}, {P + 6, 1}}), (std::vector<bool>{true, true}));
+    a.unlock();
+    a.goTo(6);
+    ASSERT_TRUE(a.tryLockRecord());
+    EXPECT_EQ(heldElsewhere(path, {{P + 2, 1}, {P + 6, 1}}), (std::vector<bool>{false, true}));
+}
+
+// Four processes append 500 rows each to one table with its three indexes: every row arrives once and
+// every index holds them all.
+TEST(Locks, FourConcurrentAppendersLoseNothing) {
+    Shop shop;
+    const std::string table = shop("24/03/dow.dbf");
+    const std::vector<std::string> indexes = {shop("24/03/dow1.ntx"), shop("24/03/dow2.ntx"),
+                                              shop("24/03/dow3.ntx")};
+    const std::string xbtool = (testing_support::binDir() / "xbtool").string();
+    ASSERT_TRUE(std::filesystem::exists(xbtool)) << "build the xbtool target first";
+    std::string one = "'" + xbtool + "' append '" + table + "'";
+    for (const auto& ix : indexes) one += " --index '" + ix + "'";
+    one += " --repeat 500 RD=ZZ 'NRD={i}' 'ODB={pid}' MAG=1 'INDEKS=P{i}' DATA=20240320 LP=1";
+    std::string out;
+    ASSERT_EQ(testing_support::runCommand("(" + one + " & " + one + " & " + one + " & " + one +
+                                              " & wait) 2>&1",
+                                          &out),
+              0)
+        << out;
+    EXPECT_EQ(out, "");
+
+    auto dbf = DbfFile::open(table, SharedFile::Mode::Shared, "dow");
+    ASSERT_EQ(dbf->recordCount(), 60u + 2000u);
+    std::set<std::pair<std::string, std::string>> rows;
+    std::set<std::string> pids;
+    Table::open(table, "dow", false);  // the file is sound for a table too
+    auto t = Table::open(table, "dow", false);
+    for (uint32_t r = 61; r <= 2060; ++r) {
+        t->goTo(r);
+        ASSERT_EQ(t->get("RD").text, "ZZ ") << r;
+        rows.emplace(t->get("ODB").text, t->get("NRD").text);
+        pids.insert(t->get("ODB").text);
+    }
+    EXPECT_EQ(rows.size(), 2000u);
+    EXPECT_EQ(pids.size(), 4u);
+    t->close();
+    xbase_testing::expectIndexesSound(table, indexes);
+    // Shared appends leave the header count right and write no end-of-file byte.
+    const std::string bytes = testing_support::readFile(table);
+    EXPECT_EQ(bytes.size(), 706u + 2060u * 168u);
+}
+
+}  // namespace

@@ -1,0 +1,393 @@
+// Open tables: moving through records and indexes past deleted rows, seeking, keeping every index up to
+// date through changes, relations, copying, appending from another table, zap and INDEX ON.
+#include "platform/xbase/table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "platform/core/cp852.h"
+#include "platform/core/error.h"
+#include "platform/xbase/dbf.h"
+#include "platform/xbase/ntx.h"
+#include "platform/xbase/workareas.h"
+#include "table_fixture.h"
+
+namespace {
+
+using namespace xbase;
+using core::RuntimeError;
+using core::Value;
+using xbase_testing::expectIndexesSound;
+using xbase_testing::Shop;
+
+Value text(const std::string& s) { return Value::ofText(s); }
+
+// Six records keyed C A E B D F; the ones keyed C, A, D and F are deleted, so both ends of both orders
+// are deleted rows: natural order sees records 3, 4; key order sees B(4), E(3).
+struct SmallTable {
+    testing_support::TempDir dir;
+    std::unique_ptr<Table> table;
+    explicit SmallTable(bool shared = false) {
+        const std::string path = (dir / "small.dbf").string();
+        {
+            auto t = Table::create(path, "small", {{"K", 'C', 2}, {"N", 'N', 5, 1}});
+            const char* keys = "CAEBDF";
+            for (int i = 0; i < 6; ++i) {
+                t->appendBlank();
+                t->put("K", text(std::string(1, keys[i])));
+                t->put("N", Value::ofNumber(i + 1));
+                if (std::string("CADF").find(keys[i]) != std::string::npos) t->deleteRecord();
+            }
+            EXPECT_TRUE(t->indexOn((dir / "small.ntx").string(), "small.ntx", "K"));
+            t->close();
+        }
+        table = Table::open(path, "small", !shared);
+        EXPECT_TRUE(table->attachIndex((dir / "small.ntx").string(), "small.ntx"));
+    }
+};
+
+struct Walk {
+    int order;
+    uint32_t first, last;
+};
+
+TEST(Table, SkipsDeletedRecordsBothWaysInBothOrders) {
+    SmallTable small;
+    Table& t = *small.table;
+    for (const Walk& w : {Walk{0, 3, 4}, Walk{1, 4, 3}}) {
+        SCOPED_TRACE(w.order);
+        t.setOrder(w.order);
+        t.goTop();
+        EXPECT_EQ(t.recno(), w.first);
+        EXPECT_FALSE(t.bof());
+        t.skip(1);
+        EXPECT_EQ(t.recno(), w.last);
+        t.skip(1);
+        EXPECT_TRUE(t.eof());
+        EXPECT_EQ(t.recno(), 7u);
+        EXPECT_EQ(t.get("K").text, "  ");
+        t.skip(1);  // stays at the end
+        EXPECT_TRUE(t.eof());
+        t.skip(-1);  // back from the end: the last visible record
+        EXPECT_FALSE(t.eof());
+        EXPECT_EQ(t.recno(), w.last);
+        t.skip(-1);
+        EXPECT_EQ(t.recno(), w.first);
+        t.skip(-1);  // before the first: bof, still on the first
+        EXPECT_TRUE(t.bof());
+        EXPECT_EQ(t.recno(), w.first);
+        EXPECT_EQ(t.get("K").text, std::string(w.first == 3 ? "E " : "B "));
+        t.skip(5);
+        EXPECT_TRUE(t.eof());
+        t.goBottom();
+        EXPECT_EQ(t.recno(), w.last);
+        t.skip(-2);
+        EXPECT_TRUE(t.bof());
+        EXPECT_EQ(t.recno(), w.first);
+        t.goTo(2);  // goTo reaches deleted records
+        EXPECT_TRUE(t.deleted());
+        t.skip(1);
+        EXPECT_EQ(t.recno(), w.order == 0 ? 3u : 4u);
+    }
+}
+
+TEST(Table, AllRecordsDeletedIsEofAndBof) {
+    SmallTable small;
+    Table& t = *small.table;
+    for (uint32_t r : {3u, 4u}) {
+        t.goTo(r);
+        t.deleteRecord();
+    }
+    for (int order : {0, 1}) {
+        t.setOrder(order);
+        t.goTop();
+        EXPECT_TRUE(t.eof());
+        EXPECT_TRUE(t.bof());
+        t.goBottom();
+        EXPECT_TRUE(t.eof());
+        EXPECT_EQ(t.recno(), 7u);
+    }
+}
+
+struct SeekCase {
+    std::string key;
+    bool soft;
+    bool found;
+    uint32_t recno;  // 7: eof
+};
+
+TEST(Table, SeekExactAndSoftPassOverDeletedRecords) {
+    SmallTable small;
+    Table& t = *small.table;
+    const std::vector<SeekCase> cases = {
+        {"B", false, true, 4},   {"B", true, true, 4},   {"B ", false, true, 4},  // the key is "B "
+        {"C", false, false, 7},  {"C", true, false, 3},                           // only on a deleted record
+        {"D", true, false, 3},   {"A", true, false, 4},  {"Z", true, false, 7},
+        {"", false, true, 4},    {"E", false, true, 3},  {"F", false, false, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("seek \"" + c.key + "\" soft " + std::to_string(c.soft));
+        EXPECT_EQ(t.seek(text(c.key), c.soft), c.found);
+        EXPECT_EQ(t.found(), c.found);
+        EXPECT_EQ(t.recno(), c.recno);
+        EXPECT_EQ(t.eof(), c.recno == 7);
+    }
+    t.seek(text("B"));
+    t.skip(1);  // a move after a seek goes on in key order and forgets the find
+    EXPECT_EQ(t.recno(), 3u);
+    EXPECT_FALSE(t.found());
+    t.setOrder(0);
+    EXPECT_THROW(t.seek(text("B")), RuntimeError);
+}
+
+TEST(Table, SeekByNumberAndDateKeys) {
+    testing_support::TempDir dir;
+    auto t = Table::create((dir / "n.dbf").string(), "n", {{"ILE", 'N', 8, 2}, {"DAT", 'D', 8}});
+    const double values[] = {3.5, -2, 10.25, -7.75, 0};
+    for (int i = 0; i < 5; ++i) {
+        t->appendBlank();
+        t->put("ILE", Value::ofNumber(values[i]));
+        t->put("DAT", Value::ofDate(core::Date::fromYmd(2024, 3, 10 - i)));
+    }
+    ASSERT_TRUE(t->indexOn((dir / "n1.ntx").string(), "n1", "ILE"));
+    std::vector<uint32_t> order;
+    for (t->goTop(); !t->eof(); t->skip()) order.push_back(t->recno());
+    EXPECT_EQ(order, (std::vector<uint32_t>{4, 2, 5, 1, 3}));
+    EXPECT_TRUE(t->seek(Value::ofNumber(-2)));
+    EXPECT_EQ(t->recno(), 2u);
+    EXPECT_FALSE(t->seek(Value::ofNumber(4), true));
+    EXPECT_EQ(t->recno(), 3u);
+    ASSERT_TRUE(t->indexOn((dir / "n2.ntx").string(), "n2", "DAT"));
+    EXPECT_TRUE(t->seek(Value::ofDate(core::Date::fromYmd(2024, 3, 8))));
+    EXPECT_EQ(t->recno(), 3u);
+    t->close();
+    expectIndexesSound((dir / "n.dbf").string(), {(dir / "n1.ntx").string(), (dir / "n2.ntx").string()});
+}
+
+// The record order of an index, read through the table, is the checker's order without deleted records.
+TEST(Table, FixtureIndexesReadInTheCheckersOrder) {
+    for (const auto& fixture : xbase_testing::fixtureTables()) {
+        const auto dir = testing_support::fixtureDir();
+        auto table = Table::open((dir / fixture.table).string(), fixture.table, false);
+        for (const auto& index : fixture.indexes) {
+            ASSERT_TRUE(table->attachIndex((dir / index).string(), index));
+            table->setOrder(table->indexCount());
+            std::string out;
+            ASSERT_EQ(testing_support::xbcheck("keys '" + (dir / index).string() + "'", &out), 0);
+            std::vector<uint32_t> expected, ours;
+            std::istringstream lines(out);
+            for (std::string line; std::getline(lines, line);) {
+                auto tab = line.find('\t');
+                if (tab == std::string::npos || line.find_first_not_of("0123456789") != tab) continue;
+                auto recno = static_cast<uint32_t>(std::stoul(line.substr(0, tab)));
+                table->goTo(recno);
+                if (!table->deleted()) expected.push_back(recno);
+            }
+            for (table->goTop(); !table->eof(); table->skip()) ours.push_back(table->recno());
+            EXPECT_EQ(ours, expected) << index;
+            std::vector<uint32_t> backwards;
+            for (table->goBottom(); !table->bof() && !table->eof(); table->skip(-1)) backwards.insert(backwards.begin(), table->recno());
+            EXPECT_EQ(backwards, expected) << index;
+        }
+    }
+}
+
+// Appends, changes that re-key, deletes and recalls through a table with all its indexes: both
+// checkers accept every index afterwards, in shared and in exclusive mode.
+TEST(Table, EveryIndexFollowsEveryKindOfChange) {
+    using namespace core::literals;
+    for (bool exclusive : {false, true}) {
+        SCOPED_TRACE(exclusive ? "exclusive" : "shared");
+        Shop shop;
+        WorkAreas areas;
+        areas.select(2);
+        std::vector<TableFile> indexes;
+        for (const char* n : {"as.ntx", "as2.ntx", "as3.ntx"}) indexes.push_back({shop(std::string("24/03/") + n), n});
+        ASSERT_EQ(areas.use(shop("24/03/as.dbf"), "24\\03\\as", "as", exclusive, indexes),
+                  WorkAreas::OpenResult::Opened);
+        Table& as = areas.table();
+        // Re-key every few records, walking in record order.
+        as.setOrder(0);
+        int visited = 0;
+        for (as.goTop(); !as.eof(); as.skip()) {
+            ++visited;
+            ASSERT_TRUE(as.tryLockRecord());
+            if (as.recno() % 3 == 0) as.put("MAG", text(as.get("MAG").text == "1" ? "2" : "1"));
+            if (as.recno() % 4 == 0) as.put("NAZWA", text(std::string("Żółta "_cp) + as.get("NAZWA").text));
+            if (as.recno() % 5 == 0) as.put("KOD13", text("590" + std::to_string(as.recno() * 7919)));
+        }
+        EXPECT_EQ(visited, 57);
+        as.goTo(10);
+        as.deleteRecord();
+        as.goTo(21);  // deleted in the fixture
+        as.recall();
+        for (int i = 0; i < 30; ++i) {
+            ASSERT_TRUE(as.tryAppendBlank());
+            as.put("MAG", text(i % 2 ? "1" : "2"));
+            as.put("INDEKS", text("NEW" + std::to_string(i)));
+            as.put("NAZWA", text(std::string("Nowy towar "_cp) + std::to_string(i % 7)));
+            if (i % 3) as.put("KOD13", text(std::to_string(5900000000000LL + i * 13)));
+        }
+        as.appendBlank();  // left blank
+        as.goTo(61);
+        as.put("INDEKS", text("RENAMED"));  // a new record changed again before it was written
+        as.commit();
+        EXPECT_EQ(as.recordCount(), 91u);
+        areas.closeAll();
+        std::vector<std::string> paths;
+        for (const auto& ix : indexes) paths.push_back(ix.path);
+        expectIndexesSound(shop("24/03/as.dbf"), paths);
+
+        // What was written is what is read back through the indexes.
+        ASSERT_EQ(areas.use(shop("24/03/as.dbf"), "as", "as", false, indexes), WorkAreas::OpenResult::Opened);
+        EXPECT_TRUE(areas.table().seek(text("2RENAMED"), false));
+        EXPECT_EQ(areas.table().recno(), 61u);
+    }
+}
+
+TEST(Table, RelationPositionsTheChildByAnExactSeek) {
+    Shop shop;
+    WorkAreas areas;
+    areas.select(2);
+    ASSERT_EQ(areas.use(shop("24/03/as.dbf"), "as", "as", false, {{shop("24/03/as.ntx"), "as"}}),
+              WorkAreas::OpenResult::Opened);
+    Table& as = areas.table();
+    as.goTo(21);
+    ASSERT_TRUE(as.deleted());
+    const std::string deletedKey = as.get("MAG").text + as.get("INDEKS").text;
+    as.goTo(1);
+    const std::string firstKey = as.get("MAG").text + as.get("INDEKS").text;
+    as.skip();
+    const uint32_t secondRecno = as.recno();
+    const std::string secondKey = as.get("MAG").text + as.get("INDEKS").text;
+
+    areas.select(4);
+    ASSERT_EQ(areas.create(shop("rob/d01.dbf"), "rob\\d01", "dd", {{"MAG", 'C', 1}, {"INDEKS", 'C', 8}}),
+              WorkAreas::OpenResult::Opened);
+    Table& dd = areas.table();
+    for (const auto& key : {firstKey, std::string("9NOSUCH"), deletedKey, secondKey}) {
+        dd.appendBlank();
+        dd.put("MAG", text(key.substr(0, 1)));
+        dd.put("INDEKS", text(key.substr(1)));
+    }
+    dd.setRelation(as, "mag+indeks");
+    const uint32_t past = as.recordCount() + 1;
+    const std::vector<uint32_t> expected = {1, past, past, secondRecno};
+    std::vector<uint32_t> seen;
+    for (dd.goTop(); !dd.eof(); dd.skip()) {
+        seen.push_back(as.recno());
+        EXPECT_EQ(as.eof(), as.recno() == past);
+        EXPECT_EQ(as.found(), as.recno() != past);
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(as.eof());  // the parent at its end puts the child at its end
+    dd.goTo(4);
+    EXPECT_EQ(as.recno(), secondRecno);
+    areas.close(2);  // closing the child drops the relation
+    dd.goTop();
+    EXPECT_EQ(dd.recno(), 1u);
+}
+
+TEST(Table, CopyToAndAppendFrom) {
+    Shop shop;
+    auto as = Table::open(shop("24/03/as.dbf"), "as", false);
+    ASSERT_TRUE(as->attachIndex(shop("24/03/as3.ntx"), "as3"));  // by name
+    std::vector<std::string> names;
+    for (as->goTop(); !as->eof(); as->skip()) names.push_back(as->get("NAZWA").text);
+    ASSERT_EQ(names.size(), 57u);
+
+    EXPECT_EQ(as->copyTo(shop("rob/as_01.dbf"), "rob\\as_01", {"nazwa", "MAG", "CENA0"}), 57u);
+    EXPECT_TRUE(as->eof());
+    EXPECT_THROW(as->copyTo(shop("rob/bad.dbf"), "bad", {"NOSUCH"}), RuntimeError);
+    auto copy = Table::open(shop("rob/as_01.dbf"), "as_01", true);
+    ASSERT_EQ(copy->layout().fields.size(), 3u);
+    EXPECT_EQ(copy->layout().fields[0].name, "NAZWA");
+    EXPECT_EQ(copy->layout().fields[2].decimals, 4);
+    std::vector<std::string> copied;
+    for (copy->goTop(); !copy->eof(); copy->skip()) copied.push_back(copy->get("NAZWA").text);
+    EXPECT_EQ(copied, names);
+    copy->close();
+    std::string out;
+    EXPECT_EQ(testing_support::xbcheck("dbf '" + shop("rob/as_01.dbf") + "'", &out), 0) << out;
+
+    // Append from: fields matched by name, others blank, a field of another type left blank.
+    auto target = Table::create(shop("rob/x.dbf"), "x",
+                                {{"INDEKS", 'C', 5}, {"CENA0", 'N', 10, 2}, {"NAZWA", 'N', 3}, {"EXTRA", 'C', 4}});
+    target->appendBlank();
+    target->put("EXTRA", text("kept"));
+    EXPECT_EQ(target->appendFrom(shop("24/03/as.dbf"), "as"), 57u);
+    EXPECT_EQ(target->recordCount(), 58u);
+    target->goTo(2);
+    as->setOrder(0);
+    as->goTop();
+    EXPECT_EQ(target->get("INDEKS").text, as->get("INDEKS").text.substr(0, 5));
+    EXPECT_EQ(target->get("CENA0").number, std::round(as->get("CENA0").number * 100) / 100);
+    EXPECT_EQ(target->get("NAZWA").number, 0);
+    EXPECT_EQ(target->get("EXTRA").text, "    ");
+    target->goTo(1);
+    EXPECT_EQ(target->get("EXTRA").text, "kept");
+}
+
+TEST(Table, ZapEmptiesTableAndIndexes) {
+    Shop shop;
+    const std::vector<std::string> indexes = {shop("24/03/dow1.ntx"), shop("24/03/dow2.ntx"),
+                                              shop("24/03/dow3.ntx")};
+    {
+        auto shared = Table::open(shop("24/03/dow.dbf"), "dow", false);
+        EXPECT_THROW(shared->zap(), RuntimeError);
+    }
+    auto dow = Table::open(shop("24/03/dow.dbf"), "dow", true);
+    for (const auto& ix : indexes) ASSERT_TRUE(dow->attachIndex(ix, ix));
+    dow->goTo(3);
+    dow->put("RD", text("XX"));  // pending: goes with the rest
+    dow->zap();
+    EXPECT_EQ(dow->recordCount(), 0u);
+    EXPECT_TRUE(dow->eof() && dow->bof());
+    dow->appendBlank();
+    dow->put("RD", text("ZZ"));
+    dow->close();
+    expectIndexesSound(shop("24/03/dow.dbf"), indexes);
+    EXPECT_EQ(testing_support::readFile(shop("24/03/dow.dbf")).size(), 706u + 168u + 1u);
+}
+
+TEST(Table, IndexOnKeySizesFromTheExpression) {
+    Shop shop;
+    struct Case {
+        const char* expression;
+        int keySize, decimals;
+    };
+    for (const Case& c : {Case{"ILOSC", 15, 3}, Case{"CENA0", 14, 4}, Case{"MAG+INDEKS", 9, 0},
+                          Case{"DTOS(DATA_PZ)+MAG", 9, 0}, Case{"DATA_SD", 8, 0},
+                          Case{"UPPER(NAZWA)+STR(CENA,10,2)", 40, 0}}) {
+        SCOPED_TRACE(c.expression);
+        const std::string path = shop("24/03/x.ntx");
+        auto as = Table::open(shop("24/03/as.dbf"), "as", true);
+        ASSERT_TRUE(as->attachIndex(shop("24/03/as.ntx"), "as"));
+        ASSERT_TRUE(as->indexOn(path, "x", c.expression));
+        EXPECT_EQ(as->indexCount(), 1);  // the others are closed
+        EXPECT_EQ(as->index(1).keySize(), c.keySize);
+        EXPECT_EQ(as->index(1).keyDecimals(), c.decimals);
+        EXPECT_EQ(as->index(1).expression(), c.expression);
+        as->close();
+        expectIndexesSound(shop("24/03/as.dbf"), {path});
+    }
+    auto as = Table::open(shop("24/03/as.dbf"), "as", true);
+    EXPECT_THROW(as->indexOn(shop("24/03/y.ntx"), "y", "NOSUCH+MAG"), RuntimeError);
+}
+
+TEST(Table, PutAtEofChangesNothingAndBadTypesAreErrors) {
+    SmallTable small;
+    Table& t = *small.table;
+    t.goTo(99);
+    EXPECT_TRUE(t.eof());
+    t.put("K", text("Q"));
+    EXPECT_EQ(t.recordCount(), 6u);
+    t.goTo(3);
+    EXPECT_THROW(t.put("K", Value::ofNumber(1)), RuntimeError);
+    EXPECT_THROW(t.put("NOPE", text("x")), RuntimeError);
+    EXPECT_EQ(t.get("K").text, "E ");
+}
+
+}  // namespace

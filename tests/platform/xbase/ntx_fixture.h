@@ -83,6 +83,11 @@ public:
         bytes_.append(recordLength_, ' ');
         return count();
     }
+    uint32_t appendCopy(uint32_t from) {
+        bytes_ += bytes_.substr(at(from), recordLength_);
+        return count();
+    }
+    void dropLast() { bytes_.resize(bytes_.size() - recordLength_); }
     void save(const std::filesystem::path& file) {
         uint32_t n = count();
         for (int i = 0; i < 4; ++i) bytes_[4 + i] = static_cast<char>((n >> (8 * i)) & 0xFF);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/core/error.h"
 
@@ -33,35 +34,67 @@ int Layout::find(std::string_view name) const {
     return -1;
 }
 
-std::string formatNumber(double value, int length, int decimals) {
-    if (length <= 0) return {};
-    if (decimals < 0) decimals = 0;
-    if (!std::isfinite(value)) return std::string(static_cast<size_t>(length), '*');
-    // Round half away from zero on the exact binary value: print far past the place and look at the
-    // next digit, so that 2.675 (held as 2.67499...) gives 2.67 exactly as the table engine's STR() does.
-    static char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals + 30, std::fabs(value));
-    std::string s(buf);
+namespace {
+
+std::string stars(int length) { return std::string(static_cast<size_t>(length), '*'); }
+
+// Exact path: print far past the place and look at the next digit, so that 2.675 (held as 2.67499...)
+// gives 2.67, as the table engine's STR() does.
+std::string roundExactly(double magnitude, int decimals) {
+    std::vector<char> buf(static_cast<size_t>(decimals) + 400);
+    std::snprintf(buf.data(), buf.size(), "%.*f", decimals + 30, magnitude);
+    std::string s(buf.data());
     size_t point = s.find('.');
-    size_t keep = point + (decimals > 0 ? static_cast<size_t>(decimals) + 1 : 0);
     bool up = s[point + static_cast<size_t>(decimals) + 1] >= '5';
-    s.resize(keep);
+    s.resize(point + (decimals > 0 ? static_cast<size_t>(decimals) + 1 : 0));
     if (up) {
         int i = static_cast<int>(s.size()) - 1;
         for (; i >= 0; --i) {
-            if (s[static_cast<size_t>(i)] == '.') continue;
-            if (s[static_cast<size_t>(i)] == '9') {
-                s[static_cast<size_t>(i)] = '0';
-            } else {
-                ++s[static_cast<size_t>(i)];
+            char& c = s[static_cast<size_t>(i)];
+            if (c == '.') continue;
+            if (c != '9') {
+                ++c;
                 break;
             }
+            c = '0';
         }
         if (i < 0) s.insert(s.begin(), '1');
     }
+    return s;
+}
+
+// Fast path for the usual sizes: the scaled value in long double; a fraction too close to one half for
+// that precision to decide goes the exact way.
+bool roundFast(double magnitude, int decimals, std::string& out) {
+    static const long double kPowers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L, 1e7L, 1e8L, 1e9L};
+    if (decimals > 9 || magnitude >= 1e15) return false;
+    long double scaled = static_cast<long double>(magnitude) * kPowers[decimals];
+    long double whole = std::floor(scaled);
+    long double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5L) < 1e-6L) return false;
+    auto units = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1 : 0);
+    char digits[32];
+    int n = std::snprintf(digits, sizeof digits, "%0*llu", decimals + 1, units);
+    out.assign(digits, static_cast<size_t>(n - decimals));
+    if (decimals > 0) {
+        out += '.';
+        out.append(digits + n - decimals, static_cast<size_t>(decimals));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string formatNumber(double value, int length, int decimals) {
+    if (length <= 0) return {};
+    if (decimals < 0) decimals = 0;
+    if (!std::isfinite(value) || decimals + 2 > length + 1) return stars(length);
+    double magnitude = std::fabs(value);
+    std::string s;
+    if (!roundFast(magnitude, decimals, s)) s = roundExactly(magnitude, decimals);
     bool zero = s.find_first_not_of("0.") == std::string::npos;
     if (value < 0 && !zero) s.insert(s.begin(), '-');
-    if (static_cast<int>(s.size()) > length) return std::string(static_cast<size_t>(length), '*');
+    if (static_cast<int>(s.size()) > length) return stars(length);
     return std::string(static_cast<size_t>(length) - s.size(), ' ') + s;
 }
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <string>
+
 TEST(FormatNumber, FollowsStr) {
     struct Case { double v; int len, dec; const char* want; } cases[] = {
         {2.675, 10, 2, "      2.67"}, {2.5, 3, 0, "  3"}, {-2.5, 3, 0, " -3"}, {0.5, 1, 0, "1"},
@@ -25,4 +29,27 @@ TEST(Field, StoresAndReadsEachType) {
     EXPECT_EQ(xbase::readField(layout.fields[1], rec.data()).number, -1.5);
     EXPECT_EQ(xbase::readField(layout.fields[0], rec.data()).text, "ABCDE");
     EXPECT_THROW(xbase::writeField(layout.fields[1], rec.data(), core::Value::ofText("1")), std::exception);
+}
+
+TEST(FormatNumber, FastAndExactPathsAgree) {
+    // Values near halves, large values and many decimals go through both paths.
+    const double values[] = {0.005, 0.015, 1.005, 2.675, 1234.565, 0.125, 0.375, 99999999.995, 1e14 + 0.5,
+                             123456.7890123, 5e-7, 0.45, 1.45, 8.345, 0.0};
+    for (double v : values)
+        for (int dec = 0; dec <= 4; ++dec) {
+            std::string got = xbase::formatNumber(v, 24, dec);
+            char buf[64];
+            // Reference: exact decimal expansion rounded half up by hand.
+            std::snprintf(buf, sizeof buf, "%.40f", v);
+            std::string ref(buf);
+            size_t point = ref.find('.');
+            bool up = ref[point + static_cast<size_t>(dec) + 1] >= '5';
+            long double units = std::stold(ref.substr(0, point) + ref.substr(point + 1, static_cast<size_t>(dec)));
+            if (up) units += 1;
+            std::snprintf(buf, sizeof buf, "%.*Lf", dec, units / powl(10.0L, dec));
+            std::string want(buf);
+            EXPECT_EQ(got, std::string(24 - want.size(), ' ') + want) << v << " " << dec;
+        }
+    EXPECT_EQ(xbase::formatNumber(1.5, 400, 300).size(), 400u);  // many decimals stay inside the buffer
+    EXPECT_EQ(xbase::formatNumber(1.5, 5, 300), "*****");
 }

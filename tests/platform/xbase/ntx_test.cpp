@@ -8,6 +8,10 @@
 #include <random>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/core/error.h"
 #include "platform/xbase/ntx_impl.h"
 #include "support/test_support.h"
@@ -409,4 +413,350 @@ TEST(NtxDamage, HalfDoneUpdateIsForgotten) {
         ix.reset();
         EXPECT_TRUE(readFile(file) == before) << "the file changed at close";
     }
+}
+
+namespace {
+
+// Another process, forked before this one opens the files they share (so that each has its own open file
+// descriptions and locks), running `body` when told to. The two talk through pipes, one byte at a time.
+class Peer {
+public:
+    explicit Peer(std::function<void(Peer&)> body) {
+        int down[2], up[2];
+        if (pipe(down) != 0 || pipe(up) != 0) throw std::runtime_error("pipe");
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(down[1]);
+            close(up[0]);
+            in_ = down[0];
+            out_ = up[1];
+            int status = 0;
+            try {
+                if (receive() == 'g') body(*this);
+            } catch (...) {
+                status = 1;
+            }
+            _exit(status);
+        }
+        close(down[0]);
+        close(up[1]);
+        in_ = up[0];
+        out_ = down[1];
+    }
+    ~Peer() { wait(); }
+    pid_t pid() const { return pid_; }
+    void go() { send('g'); }
+    void send(char c) { (void)!write(out_, &c, 1); }
+    char receive() {
+        char c = 0;
+        return read(in_, &c, 1) == 1 ? c : 0;
+    }
+    // The exit status of the other process (0 when its body ran through).
+    int wait() {
+        if (pid_ <= 0) return status_;
+        close(out_);
+        int st = 0;
+        waitpid(pid_, &st, 0);
+        pid_ = -1;
+        status_ = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1;
+    int status_ = -1;
+};
+
+std::unique_ptr<NtxIndex> buildNumbered(const fs::path& file, int count, int step, Mode mode) {
+    std::vector<char> keys;
+    std::vector<uint32_t> recnos;
+    for (int i = 0; i < count; ++i) {
+        char k[16];
+        snprintf(k, sizeof k, "K%05d", i * step);
+        keys.insert(keys.end(), k, k + 6);
+        recnos.push_back(static_cast<uint32_t>(i + 1));
+    }
+    return NtxIndex::build(file.string(), file.filename().string(), mode, "K", 6, 0, std::move(keys),
+                           std::move(recnos));
+}
+
+std::string headerWords(const fs::path& file) { return readFile(file).substr(0, 12); }
+uint16_t versionOf(const fs::path& file) { return xbase::getU16(readFile(file).data() + 2); }
+
+// Whether another process holds a lock on the index lock byte that excludes `type`, asked both ways.
+short lockSeen(const fs::path& file, short type, bool ofd) {
+    int fd = ::open(file.c_str(), O_RDONLY);
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(xbase::kNtxLockOffset);
+    fl.l_len = 1;
+    fcntl(fd, ofd ? F_OFD_GETLK : F_GETLK, &fl);
+    ::close(fd);
+    return fl.l_type;
+}
+
+}  // namespace
+
+// A process that cached pages sees another process's insert: the change counter moved, so the pages are
+// read again; a cursor held across the change goes on from its entry.
+TEST(NtxSharing, ChangeByAnotherProcessIsSeen) {
+    TempDir dir;
+    auto file = dir / "k.ntx";
+    ASSERT_TRUE(buildNumbered(file, 3000, 2, Mode::Exclusive));
+    Peer peer([&](Peer&) {
+        auto ix = NtxIndex::open(file.string(), Mode::Shared, "k.ntx");
+        ix->insert("K00101", 9001);
+    });
+    auto ix = NtxIndex::open(file.string(), Mode::Shared, "k.ntx");
+    ASSERT_TRUE(ix);
+    EXPECT_FALSE(ix->seek("K00101"));  // the leaf is cached now
+    ASSERT_TRUE(ix->seek("K00100"));
+    uint16_t version = versionOf(file);
+
+    peer.go();
+    ASSERT_EQ(peer.wait(), 0);
+    EXPECT_EQ(versionOf(file), static_cast<uint16_t>(version + 1));
+    ASSERT_TRUE(ix->skip(1));
+    EXPECT_EQ(ix->key(), "K00101");
+    EXPECT_EQ(ix->recno(), 9001u);
+    ASSERT_TRUE(ix->skip(1));
+    EXPECT_EQ(ix->key(), "K00102");
+    EXPECT_TRUE(ix->seek("K00101"));
+}
+
+// During a shared update the index lock byte is write-locked, seen by other processes through both kinds
+// of fcntl locks; an exclusive update locks nothing.
+TEST(NtxSharing, UpdateHoldsTheLockByte) {
+    for (Mode mode : {Mode::Shared, Mode::Exclusive}) {
+        TempDir dir;
+        auto file = dir / "k.ntx";
+        ASSERT_TRUE(buildNumbered(file, 10, 1, Mode::Exclusive));
+        Peer peer([&](Peer& p) {
+            auto ix = NtxIndex::open(file.string(), mode, "k.ntx");
+            xbase::ntxUpdateLockedHook = [&] {
+                p.send('L');
+                p.receive();
+            };
+            ix->insert("K00003", 99);
+        });
+        peer.go();
+        ASSERT_EQ(peer.receive(), 'L');
+        short want = mode == Mode::Shared ? F_WRLCK : F_UNLCK;
+        EXPECT_EQ(lockSeen(file, F_RDLCK, true), want);
+        EXPECT_EQ(lockSeen(file, F_RDLCK, false), want);
+        peer.send('c');
+        ASSERT_EQ(peer.wait(), 0);
+        EXPECT_EQ(lockSeen(file, F_WRLCK, true), F_UNLCK);
+    }
+}
+
+// Shared mode: every change rewrites the counter (modulo 65536), a no-op does not. Exclusive mode: the
+// header is written when the root or the free list changed, not for every change.
+TEST(NtxSharing, HeaderWritesByMode) {
+    TempDir dir;
+    auto file = dir / "k.ntx";
+    ASSERT_TRUE(buildNumbered(file, 200, 2, Mode::Exclusive));  // four leaves under the root
+    patch(file, 2, {0xFE, 0xFF});
+    {
+        auto ix = NtxIndex::open(file.string(), Mode::Shared, "k.ntx");
+        ix->insert("K00001", 100);
+        EXPECT_EQ(versionOf(file), 0xFFFF);
+        ix->insert("K00003", 101);
+        EXPECT_EQ(versionOf(file), 0);
+        EXPECT_FALSE(ix->remove("K00005", 1));
+        EXPECT_EQ(versionOf(file), 0);
+    }
+    EXPECT_EQ(versionOf(file), 0) << "closing a shared index writes nothing";
+
+    auto ix = NtxIndex::open(file.string(), Mode::Exclusive, "k.ntx");
+    std::string header = headerWords(file);
+    ix->insert("K00005", 102);
+    ix->remove("K00002", 2);
+    EXPECT_EQ(headerWords(file), header) << "no root or free-list change";
+    // Emptied, the leaves merge onto the free chain and the root gives way to the last page.
+    for (uint32_t r = 1; r <= 200; ++r) {
+        char k[16];
+        snprintf(k, sizeof k, "K%05u", (r - 1) * 2);
+        ix->remove(k, r);
+    }
+    std::string now = headerWords(file);
+    EXPECT_NE(xbase::getU32(now.data() + 4), xbase::getU32(header.data() + 4));
+    EXPECT_NE(xbase::getU32(now.data() + 8), 0u);
+    EXPECT_NE(xbase::getU16(now.data() + 2), xbase::getU16(header.data() + 2));
+    ix.reset();
+    EXPECT_EQ(headerWords(file), now);
+}
+
+namespace {
+
+std::unique_ptr<NtxIndex> openFixtureCopy(const TempDir& dir, const char* name, Mode mode) {
+    auto file = dir / fs::path(name).filename();
+    fs::copy_file(fixtureDir() / name, file);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    return NtxIndex::open(file.string(), mode, fs::path(name).filename().string());
+}
+
+}  // namespace
+
+// as.ntx (key MAG+INDEKS, 9 bytes): its root holds 1SYP00013, the leaves the keys either side.
+TEST(NtxCursor, SeekComparesOverTheSearchedLength) {
+    TempDir dir;
+    auto ix = openFixtureCopy(dir, "24/03/as.ntx", Mode::Shared);
+    struct Case {
+        std::string key;
+        bool found;
+        uint32_t recno;  // 0: past the end
+    } cases[] = {
+        {"1CH37    ", true, 18},  {"1NAP", true, 11},       {"1NAQ", false, 12},  {"2", true, 39},
+        {"3", false, 0},          {"", true, 18},           {"1SYP00013", true, 46}, {"1SYP00012", false, 46},
+        {"1CH37    XYZ", true, 18}, {"2WAR00047", true, 10}, {"2WAR00048", false, 0}, {"0", false, 18},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(ix->seek(c.key), c.found);
+        EXPECT_EQ(ix->recno(), c.recno);
+        EXPECT_EQ(ix->eof(), c.recno == 0);
+        EXPECT_FALSE(ix->bof());
+    }
+    // From the root's own key both ways into the leaves.
+    ASSERT_TRUE(ix->seek("1SYP00013"));
+    ASSERT_TRUE(ix->skip(1));
+    EXPECT_EQ(ix->key(), "1SYP00014");
+    ASSERT_TRUE(ix->skip(-1));
+    ASSERT_TRUE(ix->skip(-1));
+    EXPECT_EQ(ix->key(), "1SYP00011");
+}
+
+TEST(NtxCursor, EndsAndEmptyIndex) {
+    TempDir dir;
+    auto ix = openFixtureCopy(dir, "24/03/as.ntx", Mode::Exclusive);
+    ix->goTop();
+    EXPECT_EQ(ix->recno(), 18u);
+    EXPECT_FALSE(ix->skip(-1));
+    EXPECT_TRUE(ix->bof());
+    EXPECT_FALSE(ix->eof());
+    EXPECT_EQ(ix->recno(), 18u) << "stays on the first entry";
+    EXPECT_TRUE(ix->skip(1));
+    EXPECT_FALSE(ix->bof());
+    EXPECT_EQ(ix->recno(), 29u);
+
+    ix->goBottom();
+    EXPECT_EQ(ix->recno(), 10u);
+    EXPECT_FALSE(ix->skip(1));
+    EXPECT_TRUE(ix->eof());
+    EXPECT_EQ(ix->recno(), 0u);
+    EXPECT_EQ(ix->key(), "");
+    EXPECT_FALSE(ix->skip(1));
+    EXPECT_TRUE(ix->skip(-1)) << "back from past the end onto the last entry";
+    EXPECT_EQ(ix->recno(), 10u);
+
+    auto empty = NtxIndex::build((dir / "e.ntx").string(), "e.ntx", Mode::Shared, "K", 4, 0, {}, {});
+    ASSERT_TRUE(empty);
+    empty->goTop();
+    EXPECT_TRUE(empty->eof() && empty->bof());
+    empty->goBottom();
+    EXPECT_TRUE(empty->eof() && empty->bof());
+    EXPECT_FALSE(empty->skip(1));
+    EXPECT_FALSE(empty->skip(-1));
+    EXPECT_FALSE(empty->seek(""));
+    EXPECT_EQ(empty->recno(), 0u);
+}
+
+// A long run of one key crosses several pages; its entries are told apart by record number only.
+TEST(NtxCursor, SeekEntryAmongEqualKeys) {
+    TempDir dir;
+    std::vector<char> keys;
+    std::vector<uint32_t> recnos;
+    for (uint32_t r = 1; r <= 400; ++r) {
+        std::string k = r % 50 == 0 ? "OTHER" : "SAME ";
+        keys.insert(keys.end(), k.begin(), k.end());
+        recnos.push_back(r);
+    }
+    auto ix = NtxIndex::build((dir / "s.ntx").string(), "s.ntx", Mode::Exclusive, "K", 5, 0, std::move(keys),
+                              std::move(recnos));
+    ASSERT_TRUE(ix);
+    for (uint32_t r : {1u, 77u, 249u, 398u}) {
+        ASSERT_TRUE(ix->seekEntry("SAME", r)) << r;  // a short key is padded
+        EXPECT_EQ(ix->recno(), r);
+        ASSERT_TRUE(ix->skip(1));
+        EXPECT_EQ(ix->recno(), r + 1 + (r % 50 == 49 ? 1 : 0));
+    }
+    EXPECT_FALSE(ix->seekEntry("SAME ", 100));
+    EXPECT_TRUE(ix->eof());
+    EXPECT_FALSE(ix->seekEntry("SAME ", 401));
+    EXPECT_TRUE(ix->remove("SAME ", 231));
+    EXPECT_FALSE(ix->remove("SAME ", 231));
+    EXPECT_FALSE(ix->seekEntry("SAME ", 231));
+    EXPECT_TRUE(ix->seekEntry("SAME ", 232));
+}
+
+// The position is the entry: it survives changes of the tree, and when its own entry goes, moving on
+// continues from where that entry stood.
+TEST(NtxCursor, PositionSurvivesChanges) {
+    TempDir dir;
+    auto ix = buildNumbered(dir / "k.ntx", 3000, 2, Mode::Exclusive);
+    ASSERT_TRUE(ix->seek("K01000"));
+    for (int i = 0; i < 500; ++i) {  // splits all around
+        char k[16];
+        snprintf(k, sizeof k, "K%05d", 1 + 4 * i);
+        ix->insert(k, static_cast<uint32_t>(5000 + i));
+    }
+    EXPECT_EQ(ix->key(), "K01000");
+    ASSERT_TRUE(ix->skip(1));
+    EXPECT_EQ(ix->key(), "K01001");
+
+    ASSERT_TRUE(ix->remove("K01001", ix->recno()));
+    ASSERT_TRUE(ix->skip(1));
+    EXPECT_EQ(ix->key(), "K01002");
+    ASSERT_TRUE(ix->remove("K01002", ix->recno()));
+    ASSERT_TRUE(ix->skip(-1));
+    EXPECT_EQ(ix->key(), "K01000");
+
+    ix->goTop();
+    ASSERT_TRUE(ix->remove("K00000", ix->recno()));
+    EXPECT_FALSE(ix->skip(-1));
+    EXPECT_TRUE(ix->bof());
+    EXPECT_EQ(ix->key(), "K00001") << "the first entry now";
+}
+
+// The descending flag reverses the order of the tree; the checker agrees with what we write.
+TEST(NtxFlags, DescendingAndUnique) {
+    TempDir dir;
+    auto file = dir / "d.ntx";
+    ASSERT_TRUE(NtxIndex::build(file.string(), "d.ntx", Mode::Exclusive, "K", 3, 0, {}, {}));
+    patch(file, 280, {1});
+    auto ix = NtxIndex::open(file.string(), Mode::Exclusive, "d.ntx");
+    ASSERT_TRUE(ix->descending());
+    auto table = DbfImage::keyTable(3);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 500; ++i) {
+        std::string k = std::to_string(100 + rng() % 900);
+        uint32_t r = table.append();
+        table.set(r, "K", k);
+        ix->insert(k, r);
+    }
+    auto entries = allEntries(*ix);
+    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end(),
+                               [](auto& a, auto& b) { return a.second > b.second; }));
+    ASSERT_TRUE(ix->seek("5"));
+    EXPECT_EQ(ix->key()[0], '5');
+    ASSERT_TRUE(ix->skip(-1));
+    EXPECT_EQ(ix->key()[0], '6');
+    EXPECT_TRUE(ix->verify(table.count(), [&](uint32_t r) { return table.get(r, "K"); }).empty());
+    ix.reset();
+    table.save(dir / "d.dbf");
+    std::string out;
+    EXPECT_EQ(xbcheck("ntx '" + (dir / "d.dbf").string() + "' '" + file.string() + "'", &out), 0) << out;
+
+    auto uniqueFile = dir / "u.ntx";
+    ASSERT_TRUE(NtxIndex::build(uniqueFile.string(), "u.ntx", Mode::Exclusive, "K", 3, 0, {}, {}));
+    patch(uniqueFile, 278, {1});
+    auto u = NtxIndex::open(uniqueFile.string(), Mode::Shared, "u.ntx");
+    ASSERT_TRUE(u->unique());
+    u->insert("ABC", 1);
+    u->insert("ABC", 2);
+    u->insert("ABD", 3);
+    EXPECT_EQ(allEntries(*u), (Entries{{1, "ABC"}, {3, "ABD"}}));
 }

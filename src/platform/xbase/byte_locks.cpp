@@ -75,27 +75,31 @@ bool ByteLocks::lock(uint64_t offset, uint64_t length, bool wait) {
     return true;
 }
 
-void ByteLocks::unlock(uint64_t offset, uint64_t length) {
-    Range key{offset, length};
-    auto it = held_.find(key);
-    if (it == held_.end()) return;
-    if (--it->second > 0) return;
-    held_.erase(it);
-    // Unlock the range minus every part that another held range still covers.
+void ByteLocks::unlock(const std::vector<Range>& ranges) {
+    uint64_t from = UINT64_MAX, to = 0;
+    for (const auto& range : ranges) {
+        auto it = held_.find(range);
+        if (it == held_.end() || --it->second > 0) continue;
+        held_.erase(it);
+        from = std::min(from, range.first);
+        to = std::max(to, range.first + range.second);
+    }
+    if (from >= to) return;
+    // Unlock the span of what was released, minus every part that a range still held covers; bytes in
+    // between that nobody holds are unlocked harmlessly.
     std::vector<Range> keep;
     for (const auto& [range, count] : held_) {
-        uint64_t from = std::max(range.first, offset);
-        uint64_t to = std::min(range.first + range.second, offset + length);
-        if (from < to) keep.emplace_back(from, to);
+        uint64_t a = std::max(range.first, from);
+        uint64_t b = std::min(range.first + range.second, to);
+        if (a < b) keep.emplace_back(a, b);
     }
     std::sort(keep.begin(), keep.end());
-    uint64_t pos = offset;
-    const uint64_t end = offset + length;
-    for (const auto& [from, to] : keep) {
-        if (from > pos) setLock(file_->fd(), F_UNLCK, pos, from - pos, false);
-        pos = std::max(pos, to);
+    uint64_t pos = from;
+    for (const auto& [a, b] : keep) {
+        if (a > pos) setLock(file_->fd(), F_UNLCK, pos, a - pos, false);
+        pos = std::max(pos, b);
     }
-    if (pos < end) setLock(file_->fd(), F_UNLCK, pos, end - pos, false);
+    if (pos < to) setLock(file_->fd(), F_UNLCK, pos, to - pos, false);
 }
 
 }  // namespace xbase

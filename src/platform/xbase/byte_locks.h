@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/xbase/shared_file.h"
 
@@ -20,7 +21,9 @@ public:
     // A write lock on [offset, offset + length). `wait` blocks until granted; otherwise one attempt,
     // false on a conflict with another process. Ranges are counted per holder.
     bool lock(uint64_t offset, uint64_t length, bool wait);
-    void unlock(uint64_t offset, uint64_t length);
+    void unlock(uint64_t offset, uint64_t length) { unlock({{offset, length}}); }
+    // Releases several ranges at once: one system call covers them where nothing still held lies between.
+    void unlock(const std::vector<std::pair<uint64_t, uint64_t>>& ranges);
     bool holds(uint64_t offset, uint64_t length) const { return held_.count({offset, length}) != 0; }
 
 private:

@@ -252,7 +252,16 @@ uint32_t DbfFile::refreshCount() { return shared() ? countFromSize() : count_; }
 
 void DbfFile::readRecord(uint32_t recno, char* buffer) const { readRecords(recno, 1, buffer); }
 
+void DbfFile::writePending() const {
+    if (pending_.empty()) return;
+    checkWritable();
+    const auto rl = static_cast<uint64_t>(recordLength());
+    file_->writeAt(pending_.data(), pending_.size(), static_cast<uint64_t>(headerLength_) + (pendingFirst_ - 1) * rl);
+    pending_.clear();
+}
+
 void DbfFile::readRecords(uint32_t first, uint32_t n, char* buffer) const {
+    if (!pending_.empty() && first + n > pendingFirst_) writePending();
     const auto rl = static_cast<uint64_t>(recordLength());
     const uint64_t offset = static_cast<uint64_t>(headerLength_) + (first - 1) * rl;
     if (file_->readAt(buffer, n * rl, offset) != n * rl) damaged("table is shorter than its record count");
@@ -261,13 +270,24 @@ void DbfFile::readRecords(uint32_t first, uint32_t n, char* buffer) const {
 void DbfFile::writeRecord(uint32_t recno, const char* buffer) {
     checkWritable();
     const auto rl = static_cast<uint64_t>(recordLength());
+    if (!pending_.empty() && recno >= pendingFirst_) {
+        std::memcpy(pending_.data() + (recno - pendingFirst_) * rl, buffer, rl);
+        return;
+    }
     file_->writeAt(buffer, rl, static_cast<uint64_t>(headerLength_) + (recno - 1) * rl);
     if (!shared()) changed_ = true;
 }
 
 uint32_t DbfFile::appendExclusive(const char* buffer) {
     checkWritable();
-    writeRecord(count_ + 1, buffer);
+    constexpr size_t kBlock = 64 * 1024;
+    const auto rl = static_cast<size_t>(recordLength());
+    if (pending_.size() + rl > kBlock) writePending();
+    if (pending_.empty()) {
+        pending_.reserve(std::max(kBlock, rl));
+        pendingFirst_ = count_ + 1;
+    }
+    pending_.insert(pending_.end(), buffer, buffer + rl);
     changed_ = true;
     return ++count_;
 }
@@ -289,6 +309,7 @@ void DbfFile::writeHeader(uint32_t count, core::Date today) {
 void DbfFile::flush(core::Date today) {
     if (shared() || !changed_) return;
     checkWritable();
+    writePending();
     writeHeader(count_, today);
     const uint64_t end = static_cast<uint64_t>(headerLength_) + static_cast<uint64_t>(count_) * recordLength();
     const char eof = kEndOfFile;
@@ -300,6 +321,7 @@ void DbfFile::flush(core::Date today) {
 void DbfFile::zap(core::Date today) {
     checkWritable();
     if (shared()) throw RuntimeError(RuntimeError::Kind::Other, "table is not open exclusively", displayName());
+    pending_.clear();
     count_ = 0;
     changed_ = true;
     flush(today);

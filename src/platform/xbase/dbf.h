@@ -61,7 +61,8 @@ public:
     void readRecords(uint32_t first, uint32_t n, char* buffer) const;
     void writeRecord(uint32_t recno, const char* buffer);
 
-    // Exclusive mode: the new record becomes count + 1; the header follows at flush or close.
+    // Exclusive mode: the new record becomes count + 1. New records are gathered and written in blocks;
+    // the header follows at flush or close.
     uint32_t appendExclusive(const char* buffer);
 
     // The steps of a shared append, run by the caller while it holds the append lock: the count from the
@@ -83,6 +84,7 @@ private:
     void damaged(const std::string& what) const;
     void writeHeader(uint32_t count, core::Date today);
     void checkWritable() const;
+    void writePending() const;
 
     std::shared_ptr<SharedFile> file_;
     std::shared_ptr<ByteLocks> locks_;
@@ -92,6 +94,9 @@ private:
     unsigned char header_[32] = {};
     core::Date lastUpdate_;
     bool changed_ = false;  // exclusive mode: header and 0x1A are due
+    // Exclusive mode: appended records not yet written, from record pendingFirst_ on.
+    mutable std::vector<char> pending_;
+    mutable uint32_t pendingFirst_ = 0;
     mutable bool damaged_ = false;
 };
 

@@ -588,23 +588,28 @@ void Table::unlock() {
 bool Table::append(bool wait) {
     flush();
     std::vector<char> blank(buffer_.size(), ' ');
-    uint32_t recno;
+    uint32_t recno = 0;
     if (shared()) {
         ByteLocks& locks = dbf_->locks();
         if (!locks.lock(kLockBase, 1, wait)) return false;
         try {
             recno = dbf_->countFromSize() + 1;
-            releaseRecordLocks();
-            if (!lockRecordByte(recno, false)) {
+            // A refusal leaves the table's record locks as they were.
+            if (!locks.lock(kLockBase + recno, 1, false)) {
                 locks.unlock(kLockBase, 1);
                 return false;
             }
             dbf_->writeAppended(recno, blank.data(), today());
         } catch (...) {
+            if (recno && locks.holds(kLockBase + recno, 1)) locks.unlock(kLockBase + recno, 1);
             locks.unlock(kLockBase, 1);
             throw;
         }
-        locks.unlock(kLockBase, 1);
+        // The append byte and the table's other record locks go together, in one call where they can.
+        std::vector<std::pair<uint64_t, uint64_t>> release{{kLockBase, 1}};
+        for (uint32_t r : lockedRecords_) release.emplace_back(kLockBase + r, 1);
+        locks.unlock(release);
+        lockedRecords_.assign(1, recno);
     } else {
         // Written at the next flush, with its fields set.
         recno = dbf_->recordCount() + 1;

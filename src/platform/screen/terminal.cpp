@@ -139,7 +139,10 @@ void Terminal::flush(const std::vector<CellChange>& changes, const CursorState& 
         setcchar(&cc, text, attrs, static_cast<short>(pairOf(fg, backgroundOf(change.cell.attr))), nullptr);
         mvwadd_wch(stdscr, change.row, change.col, &cc);  // the bottom right cell reports ERR yet is set
     }
-    curs_set(cursor.visible ? 1 : 0);
+    if (cursorShown_ != static_cast<int>(cursor.visible)) {
+        curs_set(cursor.visible ? 1 : 0);
+        cursorShown_ = cursor.visible;
+    }
     wmove(stdscr, cursor.row, cursor.col);
     wnoutrefresh(stdscr);
     doupdate();
@@ -156,6 +159,7 @@ void Terminal::resume() {
     if (!active_ || !suspended_) return;
     reset_prog_mode();
     suspended_ = false;
+    cursorShown_ = -1;
     clearok(curscr, TRUE);
     wrefresh(stdscr);
 }

@@ -52,6 +52,7 @@ class Terminal : public Backend, public KeySource {
     std::deque<int> pending_;
     std::map<int, int> pairs_;
     int nextPair_ = 1;
+    int cursorShown_ = -1;  // unknown at first
 };
 
 }  // namespace screen

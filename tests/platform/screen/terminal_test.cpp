@@ -67,7 +67,8 @@ int runProbe() {
 class TmuxPane {
   public:
     TmuxPane(int columns, int rows, const std::string& command)
-        : tmux_("LC_ALL=C.UTF-8 tmux -u -f /dev/null -L velto-screen-" + std::to_string(getpid()) + " ") {
+        : tmux_("LC_ALL=C.UTF-8 tmux -u -f /dev/null -L velto-screen-" + std::to_string(getpid()) + "-" +
+                std::to_string(++panes_) + " ") {
         started_ = run("new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
                        " \"" + command + "\"") == 0;
     }
@@ -93,6 +94,7 @@ class TmuxPane {
     void keys(const std::string& arguments) { run("send-keys " + arguments); }
 
   private:
+    static inline int panes_ = 0;  // a server of its own for each pane: a killed one may linger a moment
     std::string tmux_;
     bool started_ = false;
 };

@@ -28,6 +28,7 @@ int ntxMaxKeys(int keySize) {
 // ---- Pages -------------------------------------------------------------------------------------------
 
 void NtxPage::format(int maxKeys, int itemSize) {
+    prefixesValid = false;
     std::memset(bytes, 0, sizeof bytes);
     int base = 2 * (maxKeys + 2);
     for (int i = 0; i <= maxKeys; ++i) setSlot(i, base + i * itemSize);
@@ -35,6 +36,7 @@ void NtxPage::format(int maxKeys, int itemSize) {
 
 void NtxPage::setEntry(int i, uint32_t recnoValue, const char* keyBytes, int keySize) {
     char* it = item(i);
+    prefixesValid = false;
     putU32(it + 4, recnoValue);
     std::memcpy(it + 8, keyBytes, static_cast<size_t>(keySize));
 }
@@ -260,6 +262,49 @@ void NtxAccess::commit() {
 
 // ---- Walking the tree --------------------------------------------------------------------------------
 
+namespace {
+
+// The first eight bytes of a key of `size` bytes as a big-endian number (zeros beyond the key).
+inline uint64_t prefixOf(const char* key, size_t size) {
+    if (size >= 8) {
+        uint64_t v;
+        std::memcpy(&v, key, 8);
+        return __builtin_bswap64(v);
+    }
+    uint64_t v = 0;
+    for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < size ? static_cast<uint8_t>(key[b]) : 0);
+    return v;
+}
+
+}  // namespace
+
+int NtxIndex::Impl::searchPage(NtxPage& p, const char* key, size_t len, bool upper) const {
+    const int n = p.count();
+    const size_t ks = static_cast<size_t>(keySize);
+    if (!p.prefixesValid) {
+        for (int i = 0; i < n; ++i) p.prefixes[i] = prefixOf(p.key(i), ks);
+        p.prefixesValid = true;
+    }
+    const uint64_t mask = len >= 8 ? ~uint64_t{0} : len == 0 ? 0 : ~uint64_t{0} << (8 * (8 - len));
+    const uint64_t want = prefixOf(key, std::min<size_t>(len, 8)) & mask;
+    // Key i against the searched key, in index order.
+    auto cmp = [&](int i) {
+        uint64_t have = p.prefixes[i] & mask;
+        int c = have < want ? -1 : have > want ? 1 : len > 8 ? std::memcmp(p.key(i) + 8, key + 8, len - 8) : 0;
+        return descending ? -c : c;
+    };
+    int lo = 0, hi = n;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        int c = cmp(mid);
+        if (c < 0 || (upper && c == 0))
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 // The first entry whose key, over len bytes, is not below `key`.
 bool NtxIndex::Impl::lowerBound(Path& walk, const char* key, size_t len) {
     walk.clear();
@@ -267,14 +312,7 @@ bool NtxIndex::Impl::lowerBound(Path& walk, const char* key, size_t len) {
     int best = -1;
     for (;;) {
         NtxPage& p = pageOnPath(offset, walk);
-        int lo = 0, hi = p.count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (compare(p.key(mid), key, len) < 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
+        int lo = searchPage(p, key, len, false);
         walk.push_back({offset, lo});
         if (lo < p.count()) best = static_cast<int>(walk.size()) - 1;
         if (p.leaf()) {

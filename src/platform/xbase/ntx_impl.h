@@ -36,14 +36,26 @@ inline void putU32(char* p, uint32_t v) {
 // One page as stored: key count, a table of max + 1 item offsets, the items. Items never move; inserting
 // or removing a key shifts the offset table, so the position of a key is its index in the table.
 struct NtxPage {
+    static constexpr int kMaxKeys = (kNtxPageSize - 4) / 10;  // the most a page can hold (1-byte keys)
+
     uint32_t offset = 0;
     bool dirty = false;
+    // The first eight bytes of each key, big-endian, in key order: searching compares these first,
+    // close together in memory. Rebuilt when needed after a change.
+    bool prefixesValid = false;
+    uint64_t prefixes[kMaxKeys];
     char bytes[kNtxPageSize];
 
     int count() const { return getU16(bytes); }
-    void setCount(int n) { putU16(bytes, static_cast<uint16_t>(n)); }
+    void setCount(int n) {
+        putU16(bytes, static_cast<uint16_t>(n));
+        prefixesValid = false;
+    }
     int slot(int i) const { return getU16(bytes + 2 + 2 * i); }
-    void setSlot(int i, int at) { putU16(bytes + 2 + 2 * i, static_cast<uint16_t>(at)); }
+    void setSlot(int i, int at) {
+        putU16(bytes + 2 + 2 * i, static_cast<uint16_t>(at));
+        prefixesValid = false;
+    }
     char* item(int i) { return bytes + slot(i); }
     const char* item(int i) const { return bytes + slot(i); }
     uint32_t child(int i) const { return getU32(item(i)); }
@@ -134,6 +146,8 @@ struct NtxIndex::Impl {
     void rebalance(Path& path);
 
     // Walking.
+    // The first key of the page above (upper) or not below `key`, compared over len bytes.
+    int searchPage(NtxPage& p, const char* key, size_t len, bool upper) const;
     bool lowerBound(Path& path, const char* key, size_t len);
     bool findEntry(Path& path, const std::string& key, uint32_t recno);
     bool leftmost(Path& path, uint32_t from);

@@ -120,14 +120,7 @@ void NtxIndex::Impl::insertEntry(const std::string& key, uint32_t recno) {
     uint32_t offset = root;
     for (;;) {
         NtxPage& p = pageOnPath(offset, walk);
-        int lo = 0, hi = p.count();
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (compare(p.key(mid), key.data(), key.size()) <= 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
+        int lo = searchPage(p, key.data(), key.size(), true);
         walk.push_back({offset, lo});
         if (p.leaf()) {
             checkLeafDepth(walk.size());

@@ -289,7 +289,9 @@ TEST(NtxBuild, EqualsInsertingEveryKey) {
             EXPECT_GE(counts[i], maxKeys / 2) << "page " << i + 1;
             EXPECT_LE(counts[i], maxKeys) << "page " << i + 1;
         }
-        if (count == 0) EXPECT_EQ(fs::file_size(dir / "b.ntx"), 2048u);
+        if (count == 0) {
+            EXPECT_EQ(fs::file_size(dir / "b.ntx"), 2048u);
+        }
         table.save(dir / "b.dbf");
         std::string out;
         EXPECT_EQ(xbcheck("ntx --strict-ties '" + (dir / "b.dbf").string() + "' '" + (dir / "b.ntx").string() + "' '" +

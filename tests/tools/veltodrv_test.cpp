@@ -8,6 +8,7 @@
 
 #include "lib/readl.h"
 #include "platform/core/cp852.h"
+#include "platform/os/command.h"
 #include "support/test_support.h"
 
 using namespace core::literals;
@@ -119,6 +120,22 @@ TEST_F(Register, DepartmentsAreProgrammedBeforeAnyPlu) {
     EXPECT_EQ(
         send({kSend, shortPlu("1", "A", "100", "F", "06"), shortPlu("2", "B", "100", "Z", "07")}, port2), 1);
     EXPECT_EQ(error(), "7;2;");
+}
+
+// The program runs the driver by its DOS name through the command runner, found in the shop directory, the
+// department line with "start /WAIT " in front.
+TEST_F(Register, RunAsTheProgramRunsIt) {
+    fs::create_symlink(binDir() / "veltodrv", dir / "veltodrv");
+    ChangeDir cd(dir.path());
+    request(departmentRequest());
+    EXPECT_EQ(os::runCommand("start /WAIT veltodrv.exe dp=velto if=data_in.txt cp=3 cs=9600"), 0);
+    EXPECT_EQ(error(), "0;");
+    request({kSend, shortPlu("5", "A", "100")});
+    EXPECT_EQ(os::runCommand("veltodrv.exe dp=velto if=data_in.txt cp=3 ct=20000 cs=9600"), 0);
+    EXPECT_EQ(error(), "0;");
+    request({kList});
+    EXPECT_EQ(os::runCommand("veltodrv.exe dp=velto if=data_in.txt af=T cp=3 ct=20000 cs=9600"), 0);
+    EXPECT_EQ(answer(), "P;1;5;A;100;A;01;11100;\r\n");
 }
 
 TEST_F(Register, PluRecordsAddAndReplace) {

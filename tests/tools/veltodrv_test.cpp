@@ -45,7 +45,7 @@ std::string longPlu(const std::string& code, const std::string& name, const std:
     return "I#00;1;" + code + ";0;" + name + ";" + price + ";B;3;01100;02;00;;00;0;";
 }
 
-class Register : public ::testing::Test {
+class Veltodrv : public ::testing::Test {
   protected:
     TempDir dir;
 
@@ -94,7 +94,7 @@ class Register : public ::testing::Test {
     }
 };
 
-TEST_F(Register, DepartmentsAreProgrammedBeforeAnyPlu) {
+TEST_F(Veltodrv, DepartmentsAreProgrammedBeforeAnyPlu) {
     // A new register has no departments, so it takes no PLU yet.
     EXPECT_EQ(send({kSend, shortPlu("1", "A", "100")}), 1);
     EXPECT_EQ(error(), "7;1;");
@@ -124,7 +124,7 @@ TEST_F(Register, DepartmentsAreProgrammedBeforeAnyPlu) {
 
 // The program runs the driver by its DOS name through the command runner, found in the shop directory, the
 // department line with "start /WAIT " in front.
-TEST_F(Register, RunAsTheProgramRunsIt) {
+TEST_F(Veltodrv, RunAsTheProgramRunsIt) {
     fs::create_symlink(binDir() / "veltodrv", dir / "veltodrv");
     ChangeDir cd(dir.path());
     request(departmentRequest());
@@ -138,7 +138,7 @@ TEST_F(Register, RunAsTheProgramRunsIt) {
     EXPECT_EQ(answer(), "P;1;5;A;100;A;01;11100;\r\n");
 }
 
-TEST_F(Register, PluRecordsAddAndReplace) {
+TEST_F(Veltodrv, PluRecordsAddAndReplace) {
     stock();
     std::string shown = show();
     EXPECT_NE(shown.find("plu 5901234123457 3.49 A 01 11100 MLEKO 2%\n"), std::string::npos) << shown;
@@ -172,7 +172,7 @@ TEST_F(Register, PluRecordsAddAndReplace) {
 
 // A bad record between two good ones: its code, its line counted from 0 (the request record being line 0,
 // so the program's +1 shows it), and none of the request applied.
-TEST_F(Register, BadPluRecordsAreRefusedWithTheirLine) {
+TEST_F(Veltodrv, BadPluRecordsAreRefusedWithTheirLine) {
     stock();
     struct Case {
         const char* what;
@@ -221,7 +221,7 @@ TEST_F(Register, BadPluRecordsAreRefusedWithTheirLine) {
     }
 }
 
-TEST_F(Register, BadRequestsAndDepartmentRecords) {
+TEST_F(Veltodrv, BadRequestsAndDepartmentRecords) {
     programDepartments();
     auto departments = departmentRequest();
     auto without = [&](size_t i) {
@@ -283,7 +283,7 @@ TEST_F(Register, BadRequestsAndDepartmentRecords) {
     EXPECT_EQ(error(), "9;0;");
 }
 
-TEST_F(Register, BadCommandLines) {
+TEST_F(Veltodrv, BadCommandLines) {
     request({kSend});
     for (const char* line :
          {"dp=velto if=data_in.txt ct=20000 cs=9600",       // no port
@@ -305,7 +305,7 @@ TEST_F(Register, BadCommandLines) {
     EXPECT_EQ(readFile(dir / "VELTO" / "error.txt"), "0;");
 }
 
-TEST_F(Register, PluListAndDeletionThroughItsLines) {
+TEST_F(Veltodrv, PluListAndDeletionThroughItsLines) {
     stock();
     ASSERT_EQ(send({kSend, shortPlu("77", "JAJKA", "1299", "C", "03")}), 0);
     ASSERT_EQ(send({kList}, kAnswerLine), 0);
@@ -357,7 +357,7 @@ TEST_F(Register, PluListAndDeletionThroughItsLines) {
     EXPECT_EQ(answer(), "");
 }
 
-TEST_F(Register, SalesAreReportedOnce) {
+TEST_F(Veltodrv, SalesAreReportedOnce) {
     stock();
     struct Sell {
         std::string args;
@@ -397,7 +397,7 @@ TEST_F(Register, SalesAreReportedOnce) {
     EXPECT_EQ(run("sell cp=2 5901234123457 1"), 1);
 }
 
-TEST_F(Register, ConcurrentSalesAreAllKept) {
+TEST_F(Veltodrv, ConcurrentSalesAreAllKept) {
     stock();
     std::string bin = (binDir() / "veltodrv").string();
     std::string script =
@@ -409,7 +409,7 @@ TEST_F(Register, ConcurrentSalesAreAllKept) {
     EXPECT_EQ(lines, 20u);
 }
 
-TEST_F(Register, Faults) {
+TEST_F(Veltodrv, Faults) {
     stock();
     ASSERT_EQ(run("sell cp=1 123 1"), 0);
     const std::string sale = "S;123;CHLEB ZWYKLY;450;1000;B;02;\r\n";
@@ -456,7 +456,7 @@ TEST_F(Register, Faults) {
     EXPECT_EQ(error(), "10;0;");
 }
 
-TEST_F(Register, DamagedStateIsReportedAndKept) {
+TEST_F(Veltodrv, DamagedStateIsReportedAndKept) {
     stock();
     auto path = dir / "velto" / "veltodrv_port1.state";
     std::string damaged = readFile(path) + "P\tI;1;12A;X;1;A;3;11100;01;00;;\n";

@@ -31,21 +31,17 @@ std::vector<std::string> splitTabs(const std::string& line) {
     return parts;
 }
 
+// A sale line: code, name, quantity, value, tax letter, department.
 Sale readSale(const std::vector<std::string>& p, const std::string& path, int lineNo) {
     Sale s;
-    int department = 0;
-    char tax = 0;
-    std::string where = "line " + std::to_string(lineNo);
-    if (p.size() != 7 || p[1].empty() || p[2].empty() || !parseScaled(p[3], 0, s.quantity) ||
-        !parseScaled(p[4], 0, s.value) || p[6].size() != 2 || p[5].size() != 1)
-        throw damaged(path, where);
-    tax = p[5][0];
-    department = std::atoi(p[6].c_str());
-    if (department < 1 || department > 7) throw damaged(path, where);
+    bool ok = p.size() == 7 && !p[1].empty() && !p[2].empty() && parseScaled(p[3], 0, s.quantity) &&
+              parseScaled(p[4], 0, s.value) && p[5].size() == 1 &&
+              std::string_view("ABCDEFZ").find(p[5][0]) != std::string_view::npos && p[6].size() == 2;
+    s.department = ok ? std::atoi(p[6].c_str()) : 0;
+    if (!ok || s.department < 1 || s.department > 7) throw damaged(path, "line " + std::to_string(lineNo));
     s.code = p[1];
     s.name = p[2];
-    s.tax = tax;
-    s.department = department;
+    s.tax = p[5][0];
     return s;
 }
 

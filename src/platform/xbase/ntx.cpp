@@ -13,7 +13,7 @@ std::function<void()> ntxUpdateLockedHook;
 
 namespace {
 
-// More cached pages than this and the cache starts over (8 MB per index).
+// More cached pages than this (some 12 MB) and the pages not met lately leave the cache.
 constexpr size_t kCacheLimit = 8192;
 constexpr int kHeaderWords = 12;  // signature, version, root, free list: what a change rewrites
 
@@ -157,6 +157,19 @@ void NtxIndex::Impl::dropCache() {
     cachedPages = 0;
 }
 
+// A second chance: pages met since the last pass stay (the upper levels of the tree, mostly).
+void NtxIndex::Impl::makeRoom() {
+    for (auto& p : cache) {
+        if (!p) continue;
+        if (p->used) {
+            p->used = false;
+        } else {
+            p.reset();
+            --cachedPages;
+        }
+    }
+}
+
 void NtxIndex::Impl::checkPage(NtxPage& p) const {
     int n = p.count();
     if (n > maxKeys) damaged("page at " + std::to_string(p.offset) + " holds more keys than a page can");
@@ -198,7 +211,10 @@ void NtxIndex::Impl::checkPage(NtxPage& p) const {
 
 NtxPage& NtxIndex::Impl::page(uint32_t offset) {
     size_t number = offset / kNtxPageSize;
-    if (offset % kNtxPageSize == 0 && number < cache.size() && cache[number]) return *cache[number];
+    if (offset % kNtxPageSize == 0 && number < cache.size() && cache[number]) {
+        cache[number]->used = true;
+        return *cache[number];
+    }
     if (!pageInFile(offset)) damaged("page offset " + std::to_string(offset) + " outside the file");
     auto p = std::make_unique<NtxPage>();
     p->offset = offset;
@@ -233,7 +249,7 @@ void NtxIndex::Impl::markDirty(NtxPage& p) {
 // ---- One operation -----------------------------------------------------------------------------------
 
 NtxAccess::NtxAccess(NtxIndex::Impl& index, bool write) : ix_(index), write_(write) {
-    if (ix_.cachedPages > kCacheLimit) ix_.dropCache();  // never during an operation: pages are referenced
+    if (ix_.cachedPages > kCacheLimit) ix_.makeRoom();  // never during an operation: pages are referenced
     if (ix_.shared()) {
         ix_.file->lock(kNtxLockOffset, 1, write, true);
         locked_ = true;
@@ -282,6 +298,7 @@ int NtxIndex::Impl::searchPage(NtxPage& p, const char* key, size_t len, bool upp
     const int n = p.count();
     const size_t ks = static_cast<size_t>(keySize);
     if (!p.prefixesValid) {
+        if (!p.prefixes) p.prefixes = std::make_unique<uint64_t[]>(static_cast<size_t>(maxKeys));
         for (int i = 0; i < n; ++i) p.prefixes[i] = prefixOf(p.key(i), ks);
         p.prefixesValid = true;
     }
@@ -444,13 +461,7 @@ NtxIndex::Impl::Refound NtxIndex::Impl::ensurePosition() {
 
 NtxIndex::NtxIndex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-NtxIndex::~NtxIndex() {
-    try {
-        flush();
-    } catch (...) {
-        // Closing cannot report; the next open sees what the file holds.
-    }
-}
+NtxIndex::~NtxIndex() = default;
 
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mode mode,
                                          const std::string& displayName) {
@@ -596,11 +607,8 @@ bool NtxIndex::remove(std::string_view key, uint32_t recno) {
 }
 
 void NtxIndex::flush() {
-    Impl& ix = *impl_;
-    if (ix.shared() || !ix.headerPending) return;
-    ix.version = static_cast<uint16_t>(ix.version + 1);
-    ix.writeHeaderWords();
-    ix.headerPending = false;
+    // Nothing is held back: every update has written its pages, and its header words when the root or
+    // the free list moved, before it returned, so that a crash leaves a sound file.
 }
 
 }  // namespace xbase

@@ -36,14 +36,13 @@ inline void putU32(char* p, uint32_t v) {
 // One page as stored: key count, a table of max + 1 item offsets, the items. Items never move; inserting
 // or removing a key shifts the offset table, so the position of a key is its index in the table.
 struct NtxPage {
-    static constexpr int kMaxKeys = (kNtxPageSize - 4) / 10;  // the most a page can hold (1-byte keys)
-
     uint32_t offset = 0;
     bool dirty = false;
+    bool used = false;  // met since the cache last made room
     // The first eight bytes of each key, big-endian, in key order: searching compares these first,
     // close together in memory. Rebuilt when needed after a change.
     bool prefixesValid = false;
-    uint64_t prefixes[kMaxKeys];
+    std::unique_ptr<uint64_t[]> prefixes;
     char bytes[kNtxPageSize];
 
     int count() const { return getU16(bytes); }
@@ -89,7 +88,6 @@ struct NtxIndex::Impl {
     // Header words as last read or written.
     uint16_t signature = 0, version = 0;
     uint32_t root = 0, freeHead = 0;
-    bool headerPending = false;  // exclusive mode: a root or free-list change not yet in the file
     uint64_t fileSize = 0;
 
     std::vector<std::unique_ptr<NtxPage>> cache;  // by page number
@@ -131,6 +129,7 @@ struct NtxIndex::Impl {
     NtxPage& pageOnPath(uint32_t offset, const Path& path);
     void checkPage(NtxPage& p) const;
     void dropCache();
+    void makeRoom();
     void markDirty(NtxPage& p);
     void checkLeafDepth(size_t depth);
     NtxPage& allocPage();

@@ -44,10 +44,9 @@ void NtxIndex::Impl::commitUpdate() {
     }
     dirty.clear();
     bool headerChanged = root != savedRoot || freeHead != savedFree;
-    if (shared() || headerChanged || headerPending) {
+    if (shared() || headerChanged) {
         version = static_cast<uint16_t>(version + 1);
         writeHeaderWords();
-        headerPending = false;
     }
     ++generation;
     if (root != savedRoot) leafDepth = -1;

@@ -762,3 +762,35 @@ TEST(NtxFlags, DescendingAndUnique) {
     u->insert("ABD", 3);
     EXPECT_EQ(allEntries(*u), (Entries{{1, "ABC"}, {3, "ABD"}}));
 }
+
+// An index larger than the page cache: pages leave the cache and come back while seeks and updates go on.
+TEST(NtxCache, IndexLargerThanTheCache) {
+    TempDir dir;
+    const uint32_t count = 500000;  // some 11,000 pages of 8-byte keys
+    std::vector<char> keys(count * 8);
+    std::vector<uint32_t> recnos(count);
+    for (uint32_t r = 1; r <= count; ++r) {
+        char k[16];
+        snprintf(k, sizeof k, "%08u", 2 * r);
+        std::memcpy(keys.data() + (r - 1) * 8, k, 8);
+        recnos[r - 1] = r;
+    }
+    auto ix = NtxIndex::build((dir / "big.ntx").string(), "big.ntx", Mode::Exclusive, "K", 8, 0, std::move(keys),
+                              std::move(recnos));
+    ASSERT_GT(fs::file_size(dir / "big.ntx"), 8192u * 1024);
+    std::mt19937 rng(9);
+    for (int i = 0; i < 40000; ++i) {
+        uint32_t r = 1 + static_cast<uint32_t>(rng() % count);
+        char k[16];
+        snprintf(k, sizeof k, "%08u", 2 * r);
+        ASSERT_TRUE(ix->seek(k)) << k;
+        ASSERT_EQ(ix->recno(), r);
+        if (i % 100 == 0) {
+            snprintf(k, sizeof k, "%08u", 2 * r + 1);
+            ix->insert(k, count + r);
+            ASSERT_TRUE(ix->skip(1));
+            ASSERT_EQ(ix->recno(), count + r);
+        }
+    }
+    EXPECT_TRUE(ix->verify(0, nullptr).empty());
+}

@@ -14,6 +14,9 @@ using namespace screen::colour;
 struct RecordingBackend : screen::Backend {
     std::vector<std::vector<screen::CellChange>> flushes;
     screen::CursorState cursor;
+    int suspended = 0, resumed = 0;
+    void suspend() override { ++suspended; }
+    void resume() override { ++resumed; }
     void flush(const std::vector<screen::CellChange>& changes, const screen::CursorState& c) override {
         flushes.push_back(changes);
         cursor = c;
@@ -162,9 +165,19 @@ TEST(Screen, OnlyChangedCellsAndCursorMovesReachTheBackend) {
     ASSERT_EQ(backend.flushes.size(), 4u);
     EXPECT_EQ(backend.flushes[3].size(), 2u);
 
-    s.invalidate();
-    s.flush();
-    EXPECT_EQ(backend.flushes.back().size(), 80u * 25u);
+    // Around an outside command: what was drawn goes out first, and everything again afterwards.
+    s.say(2, 0, "z");
+    {
+        backend.flushes.clear();
+        screen::Screen::Batch batch(s);
+        s.say(2, 1, "q");
+        screen::Screen::Suspended suspended(s);
+        EXPECT_EQ(backend.suspended, 1);
+        ASSERT_EQ(backend.flushes.size(), 1u);
+        EXPECT_EQ(backend.flushes[0].size(), 1u);
+    }
+    EXPECT_EQ(backend.resumed, 1);
+    EXPECT_EQ(backend.flushes[1].size(), 80u * 25u);
 }
 
 }  // namespace

@@ -42,7 +42,12 @@ int runProbe() {
     std::string codes = "klawisze:";
     for (;;) {
         int k = console->keyboard().inkey(-1);
-        codes += " " + std::to_string(k);
+        if (k == key::F2) {
+            // An outside command writes on the terminal meanwhile; the screen comes back whole.
+            screen::Screen::Suspended suspended(s);
+            if (std::system("printf 'polecenie zewnetrzne\\n\\n\\n'") != 0) codes += " !";
+        }
+        codes += " " + std::to_string(k);  // drawn after the command, so it shows the screen came back
         s.say(6, 0, codes);
         if (k == key::Esc) break;
     }
@@ -153,6 +158,14 @@ TEST_F(TerminalTest, ShowsTheCodePageAsUnicodeReadsKeysAndLeavesTheLastScreen) {
     pane.keys("F4 M-p Up Enter");
     const std::string expected = "klawisze: 97 136 -3 281 5 13";
     ASSERT_TRUE(pane.waitFor([&](const std::string& s) { return contains(s, expected); })) << pane.capture();
+    pane.keys("F2");
+    ASSERT_TRUE(pane.waitFor([&](const std::string& s) { return contains(s, expected + " -1"); }))
+        << pane.capture();
+    screen = lines(pane.capture());
+    EXPECT_EQ(screen[0], "Zażółć gęślą jaźń ŁÓDŹ");
+    EXPECT_EQ(screen[3], "║ ▀▀▀ ┌─┐ └┘        ║");
+    EXPECT_EQ(screen[24].substr(0, 6), "gotowy");
+    EXPECT_FALSE(contains(pane.capture(), "polecenie")) << pane.capture();
     pane.keys("Escape");
     ASSERT_TRUE(pane.waitFor([](const std::string& s) { return contains(s, "Koniec"); })) << pane.capture();
     ASSERT_TRUE(pane.waitFor([&](const std::string&) { return status() == "0"; }));

@@ -1,14 +1,15 @@
 // ntx_bench [DIR]: figures of the index files alone, on 200,000 keys of 9 bytes in a scratch directory
 // (DIR, default a fresh one under /tmp). Prints one line per figure: "name seconds" or "name value".
 //
-//   ntx_bench --updates N FILE    (internal) N shared inserts into FILE, for counting system calls under strace
+//   ntx_bench --updates N FILE    (internal) N shared inserts into FILE, for counting system calls under
+//   strace
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -45,9 +46,9 @@ std::vector<std::string> makeKeys(unsigned seed) {
     keys.reserve(kKeys);
     for (int i = 0; i < kKeys; ++i) {
         char k[16];
-        std::snprintf(k, sizeof k, "%u%c%c%c%05u", static_cast<unsigned>(1 + rng() % 3), 'A' + static_cast<char>(rng() % 26),
+        std::snprintf(k, sizeof k, "%u%c%c%c%05u", static_cast<unsigned>(1 + rng() % 3),
                       'A' + static_cast<char>(rng() % 26), 'A' + static_cast<char>(rng() % 26),
-                      static_cast<unsigned>(rng() % 100000));
+                      'A' + static_cast<char>(rng() % 26), static_cast<unsigned>(rng() % 100000));
         keys.emplace_back(k, kKeySize);
     }
     return keys;
@@ -80,7 +81,8 @@ int updates(int count, const std::string& file) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--updates") return updates(std::atoi(argv[2]), argv[3]);
-    fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / ("ntx-bench-" + std::to_string(getpid()));
+    fs::path dir =
+        argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / ("ntx-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     auto keys = makeKeys(1);
     auto file = dir / "bench.ntx";
@@ -113,8 +115,10 @@ int main(int argc, char** argv) {
         auto more = makeKeys(3);
         more.resize(20000);
         double t = seconds([&] {
-            for (size_t i = 0; i < more.size(); ++i) ix->insert(more[i], static_cast<uint32_t>(kKeys + 1 + i));
-            for (size_t i = 0; i < more.size(); ++i) ix->remove(more[i], static_cast<uint32_t>(kKeys + 1 + i));
+            for (size_t i = 0; i < more.size(); ++i)
+                ix->insert(more[i], static_cast<uint32_t>(kKeys + 1 + i));
+            for (size_t i = 0; i < more.size(); ++i)
+                ix->remove(more[i], static_cast<uint32_t>(kKeys + 1 + i));
         });
         std::printf("insert_remove_20k_%s %.4f\n", mode == Mode::Shared ? "shared" : "exclusive", t);
     }
@@ -124,8 +128,8 @@ int main(int argc, char** argv) {
         auto self = fs::read_symlink("/proc/self/exe").string();
         auto log = (dir / "strace.txt").string();
         auto count = [&](int n) {
-            std::string cmd = "strace -c -o '" + log + "' '" + self + "' --updates " + std::to_string(n) + " '" +
-                              file.string() + "' >/dev/null 2>&1";
+            std::string cmd = "strace -c -o '" + log + "' '" + self + "' --updates " + std::to_string(n) +
+                              " '" + file.string() + "' >/dev/null 2>&1";
             if (std::system(cmd.c_str()) != 0) return -1L;
             FILE* f = std::fopen(log.c_str(), "r");
             long total = -1;

@@ -182,10 +182,12 @@ void NtxIndex::Impl::checkPage(NtxPage& p) const {
     }
     std::sort(used.begin(), used.end());
     for (size_t i = 1; i < used.size(); ++i)
-        if (used[i] - used[i - 1] < itemSize) damaged("overlapping items in the page at " + std::to_string(p.offset));
+        if (used[i] - used[i - 1] < itemSize)
+            damaged("overlapping items in the page at " + std::to_string(p.offset));
     bool leaf = p.child(0) == 0;
     for (int i = 1; i <= n; ++i)
-        if ((p.child(i) == 0) != leaf) damaged("page at " + std::to_string(p.offset) + " mixes leaf and branch");
+        if ((p.child(i) == 0) != leaf)
+            damaged("page at " + std::to_string(p.offset) + " mixes leaf and branch");
     // The unused part of the offset table must give free items we can fill; when it does not, lay the
     // page out afresh (it is written in that form only if it changes).
     bool sound = true;
@@ -307,7 +309,10 @@ int NtxIndex::Impl::searchPage(NtxPage& p, const char* key, size_t len, bool upp
     // Key i against the searched key, in index order.
     auto cmp = [&](int i) {
         uint64_t have = p.prefixes[i] & mask;
-        int c = have < want ? -1 : have > want ? 1 : len > 8 ? std::memcmp(p.key(i) + 8, key + 8, len - 8) : 0;
+        int c = have < want   ? -1
+                : have > want ? 1
+                : len > 8     ? std::memcmp(p.key(i) + 8, key + 8, len - 8)
+                              : 0;
         return descending ? -c : c;
     };
     int lo = 0, hi = n;
@@ -485,13 +490,27 @@ std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mo
     return std::unique_ptr<NtxIndex>(new NtxIndex(std::move(impl)));
 }
 
-const std::string& NtxIndex::displayName() const { return impl_->displayName; }
-const std::string& NtxIndex::expression() const { return impl_->expression; }
-const std::string& NtxIndex::forExpression() const { return impl_->forExpression; }
-int NtxIndex::keySize() const { return impl_->keySize; }
-int NtxIndex::keyDecimals() const { return impl_->keyDecimals; }
-bool NtxIndex::unique() const { return impl_->unique; }
-bool NtxIndex::descending() const { return impl_->descending; }
+const std::string& NtxIndex::displayName() const {
+    return impl_->displayName;
+}
+const std::string& NtxIndex::expression() const {
+    return impl_->expression;
+}
+const std::string& NtxIndex::forExpression() const {
+    return impl_->forExpression;
+}
+int NtxIndex::keySize() const {
+    return impl_->keySize;
+}
+int NtxIndex::keyDecimals() const {
+    return impl_->keyDecimals;
+}
+bool NtxIndex::unique() const {
+    return impl_->unique;
+}
+bool NtxIndex::descending() const {
+    return impl_->descending;
+}
 
 bool NtxIndex::seek(std::string_view key) {
     Impl& ix = *impl_;
@@ -584,9 +603,15 @@ bool NtxIndex::skip(int direction) {
     return true;
 }
 
-bool NtxIndex::eof() const { return impl_->atEof; }
-bool NtxIndex::bof() const { return impl_->atBof; }
-uint32_t NtxIndex::recno() const { return impl_->onEntry ? impl_->curRecno : 0; }
+bool NtxIndex::eof() const {
+    return impl_->atEof;
+}
+bool NtxIndex::bof() const {
+    return impl_->atBof;
+}
+uint32_t NtxIndex::recno() const {
+    return impl_->onEntry ? impl_->curRecno : 0;
+}
 std::string_view NtxIndex::key() const {
     return impl_->onEntry ? std::string_view(impl_->curKey) : std::string_view();
 }

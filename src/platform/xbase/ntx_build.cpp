@@ -34,7 +34,8 @@ std::vector<uint32_t> sortedOrder(const std::vector<char>& keys, const std::vect
     std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
         if (a.prefix != b.prefix) return a.prefix < b.prefix;
         if (rest) {
-            int c = std::memcmp(keys.data() + a.index * keySize + head, keys.data() + b.index * keySize + head, rest);
+            int c = std::memcmp(keys.data() + a.index * keySize + head,
+                                keys.data() + b.index * keySize + head, rest);
             if (c != 0) return c < 0;
         }
         return recnos[a.index] != recnos[b.index] ? recnos[a.index] < recnos[b.index] : a.index < b.index;
@@ -46,7 +47,7 @@ std::vector<uint32_t> sortedOrder(const std::vector<char>& keys, const std::vect
 
 // Writes pages in file order, gathering them into large writes.
 class PageWriter {
-public:
+  public:
     PageWriter(SharedFile& file, int maxKeys, int itemSize)
         : file_(file), maxKeys_(maxKeys), itemSize_(itemSize), buffer_(kPagesPerWrite * kNtxPageSize) {}
 
@@ -66,7 +67,7 @@ public:
     }
     void finish() { write(); }
 
-private:
+  private:
     void write() {
         if (used_ == 0) return;
         file_.writeAt(buffer_.data(), used_ * kNtxPageSize, nextOffset_ - used_ * kNtxPageSize);
@@ -88,8 +89,8 @@ std::unique_ptr<NtxIndex> NtxIndex::build(const std::string& path, const std::st
                                           std::vector<uint32_t>&& recnos) {
     int maxKeys = ntxMaxKeys(keySize);
     if (keySize < 1 || keySize > 256 || maxKeys < 2)
-        throw RuntimeError(RuntimeError::Kind::Creation, "key size " + std::to_string(keySize) + " not possible",
-                           displayName);
+        throw RuntimeError(RuntimeError::Kind::Creation,
+                           "key size " + std::to_string(keySize) + " not possible", displayName);
     if (expression.size() > 255)
         throw RuntimeError(RuntimeError::Kind::Creation, "key expression too long", displayName);
     if (keys.size() != recnos.size() * static_cast<size_t>(keySize))

@@ -21,7 +21,8 @@ inline uint16_t getU16(const char* p) {
     return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
 }
 inline uint32_t getU32(const char* p) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(p[0])) | static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 8 |
+    return static_cast<uint32_t>(static_cast<uint8_t>(p[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 8 |
            static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 16 |
            static_cast<uint32_t>(static_cast<uint8_t>(p[3])) << 24;
 }
@@ -164,14 +165,14 @@ struct NtxIndex::Impl {
 // One operation on an index: in shared mode the index lock (read or write) and the header check around it;
 // an update is written by commit() and undone in memory when left without it.
 class NtxAccess {
-public:
+  public:
     NtxAccess(NtxIndex::Impl& index, bool write);
     ~NtxAccess();
     NtxAccess(const NtxAccess&) = delete;
     NtxAccess& operator=(const NtxAccess&) = delete;
     void commit();
 
-private:
+  private:
     NtxIndex::Impl& ix_;
     bool write_;
     bool locked_ = false;

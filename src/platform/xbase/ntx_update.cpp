@@ -170,7 +170,8 @@ void NtxIndex::Impl::splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32
     std::vector<int> slots(static_cast<size_t>(n) + 1), kept, freed;
     for (int i = 0; i <= n; ++i) slots[static_cast<size_t>(i)] = p.slot(i);
     int newSlot = -1;
-    for (int j = half + 1; j <= n; ++j) kept.push_back(j == pos ? -1 : slots[static_cast<size_t>(j < pos ? j : j - 1)]);
+    for (int j = half + 1; j <= n; ++j)
+        kept.push_back(j == pos ? -1 : slots[static_cast<size_t>(j < pos ? j : j - 1)]);
     kept.push_back(slots[static_cast<size_t>(n)]);  // the right-most child stays
     for (int s : slots)
         if (std::find(kept.begin(), kept.end(), s) == kept.end()) freed.push_back(s);
@@ -270,7 +271,8 @@ void NtxIndex::Impl::rebalance(Path& walk) {
         NtxPage& a = left ? *left : c;
         NtxPage& b = left ? c : *right;
         int sep = left ? ci - 1 : ci;
-        if (a.count() + 1 + b.count() > maxKeys) damaged("page fill beyond repair at " + std::to_string(a.offset));
+        if (a.count() + 1 + b.count() > maxKeys)
+            damaged("page fill beyond repair at " + std::to_string(a.offset));
         markDirty(a);
         int an = a.count();
         a.insertAt(an, a.child(an), parent.recno(sep), parent.key(sep), keySize);

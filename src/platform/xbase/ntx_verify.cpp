@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kMaxProblems = 50;
 
 class Problems {
-public:
+  public:
     void add(std::string text) {
         if (list_.size() < kMaxProblems)
             list_.push_back(std::move(text));
@@ -22,7 +22,7 @@ public:
         return std::move(list_);
     }
 
-private:
+  private:
     std::vector<std::string> list_;
     size_t more_ = 0;
 };
@@ -67,8 +67,8 @@ std::vector<std::string> NtxIndex::verify(uint32_t recordCount,
         ix.file->readExact(p->bytes, kNtxPageSize, offset);
         int n = p->count();
         if (n > ix.maxKeys) {
-            problems.add("page " + std::to_string(offset) + " holds " + std::to_string(n) + " keys, more than " +
-                         std::to_string(ix.maxKeys));
+            problems.add("page " + std::to_string(offset) + " holds " + std::to_string(n) +
+                         " keys, more than " + std::to_string(ix.maxKeys));
             return nullptr;
         }
         std::vector<int> used;
@@ -102,7 +102,8 @@ std::vector<std::string> NtxIndex::verify(uint32_t recordCount,
     uint64_t entries = 0;
 
     auto enter = [&](uint32_t offset, size_t depth, const std::string& from) {
-        if (offset / kNtxPageSize < seen.size() && offset % kNtxPageSize == 0 && seen[offset / kNtxPageSize]) {
+        if (offset / kNtxPageSize < seen.size() && offset % kNtxPageSize == 0 &&
+            seen[offset / kNtxPageSize]) {
             problems.add("page " + std::to_string(offset) + " reached twice (" + from + ")");
             return;
         }

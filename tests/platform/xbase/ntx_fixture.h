@@ -34,7 +34,7 @@ inline Entries allEntriesBackwards(xbase::NtxIndex& ix) {
 // A dBASE III table held in memory: enough to change field values and append records, then write it back
 // for the checker.
 class DbfImage {
-public:
+  public:
     explicit DbfImage(const std::filesystem::path& file) : bytes_(testing_support::readFile(file)) {
         headerLength_ = u16(8);
         recordLength_ = u16(10);
@@ -94,7 +94,7 @@ public:
         testing_support::writeFile(file, bytes_ + '\x1A');
     }
 
-private:
+  private:
     struct FieldPos {
         std::string name;
         size_t offset, length;

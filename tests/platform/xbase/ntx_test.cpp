@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include "platform/core/error.h"
+#include "platform/xbase/ntx_fixture.h"
 #include "platform/xbase/ntx_impl.h"
 #include "support/test_support.h"
-#include "platform/xbase/ntx_fixture.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
@@ -26,8 +26,9 @@ using namespace ntx_testing;
 namespace {
 
 const char* const kFixtureIndexes[] = {
-    "24/03/as.ntx",   "24/03/as2.ntx",    "24/03/as3.ntx",    "24/03/dow1.ntx", "24/03/dow2.ntx", "24/03/dow3.ntx",
-    "24/03/dowod1.ntx", "24/03/dowod2.ntx", "24/03/pk.ntx", "24/03/slow.ntx", "nor.ntx",        "wyr.ntx",
+    "24/03/as.ntx",   "24/03/as2.ntx",  "24/03/as3.ntx",    "24/03/dow1.ntx",
+    "24/03/dow2.ntx", "24/03/dow3.ntx", "24/03/dowod1.ntx", "24/03/dowod2.ntx",
+    "24/03/pk.ntx",   "24/03/slow.ntx", "nor.ntx",          "wyr.ntx",
 };
 
 // The entries in tree order as the independent checker reads them.
@@ -41,7 +42,8 @@ Entries checkerEntries(const fs::path& file) {
         auto tab = line.find('\t');
         if (tab == std::string::npos || line.find(':') != std::string::npos) continue;
         std::string hex = line.substr(tab + 1), key;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) key += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            key += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
         entries.emplace_back(static_cast<uint32_t>(std::stoul(line.substr(0, tab))), key);
     }
     return entries;
@@ -50,8 +52,9 @@ Entries checkerEntries(const fs::path& file) {
 }  // namespace
 
 TEST(NtxMaxKeys, FollowsThePageFormula) {
-    struct Case { int keySize, max; } cases[] = {{9, 52}, {14, 40}, {31, 22}, {8, 54}, {3, 76}, {17, 36}, {19, 34},
-                                                 {11, 46}, {250, 2}};
+    struct Case {
+        int keySize, max;
+    } cases[] = {{9, 52}, {14, 40}, {31, 22}, {8, 54}, {3, 76}, {17, 36}, {19, 34}, {11, 46}, {250, 2}};
     for (auto c : cases) EXPECT_EQ(xbase::ntxMaxKeys(c.keySize), c.max) << c.keySize;
 }
 
@@ -108,7 +111,8 @@ TEST(NtxUpdate, RandomInsertsAndRemovesKeepTheTreeSound) {
     std::mt19937 rng(7);
     auto randomKey = [&] {
         char k[16];
-        snprintf(k, sizeof k, "%c%08u", 'A' + static_cast<int>(rng() % 3), static_cast<unsigned>(rng() % 400));
+        snprintf(k, sizeof k, "%c%08u", 'A' + static_cast<int>(rng() % 3),
+                 static_cast<unsigned>(rng() % 400));
         return std::string(k, keySize);
     };
     auto change = [&](uint32_t r) {
@@ -180,16 +184,22 @@ struct FixtureIndex {
 // Copies of the real engine's indexes (split pages, permuted offset tables, a free page) grown, changed and
 // shrunk again through their tables: the independent checker must find every record's key once.
 TEST(NtxUpdate, FixtureIndexesStaySoundThroughGrowthAndShrinking) {
-    auto field = [](const char* name) { return [=](const DbfImage& t, uint32_t r) { return t.get(r, name); }; };
+    auto field = [](const char* name) {
+        return [=](const DbfImage& t, uint32_t r) { return t.get(r, name); };
+    };
     FixtureIndex cases[] = {
         {"24/03/as.dbf", "24/03/as.ntx", "INDEKS",
          [=](const DbfImage& t, uint32_t r) { return field("MAG")(t, r) + field("INDEKS")(t, r); }},
         {"24/03/as.dbf", "24/03/as2.ntx", "KOD13",
          [=](const DbfImage& t, uint32_t r) { return descend(field("KOD13")(t, r) + field("MAG")(t, r)); }},
         {"24/03/as.dbf", "24/03/as3.ntx", "NAZWA",
-         [=](const DbfImage& t, uint32_t r) { return asciiUpper(field("NAZWA")(t, r)) + field("MAG")(t, r); }},
+         [=](const DbfImage& t, uint32_t r) {
+             return asciiUpper(field("NAZWA")(t, r)) + field("MAG")(t, r);
+         }},
         {"24/03/dow.dbf", "24/03/dow1.ntx", "NRD",
-         [=](const DbfImage& t, uint32_t r) { return field("RD")(t, r) + field("NRD")(t, r) + field("LP")(t, r); }},
+         [=](const DbfImage& t, uint32_t r) {
+             return field("RD")(t, r) + field("NRD")(t, r) + field("LP")(t, r);
+         }},
         {"nor.dbf", "nor.ntx", "INDEKSS",
          [=](const DbfImage& t, uint32_t r) {
              return field("MAG")(t, r) + field("INDEKS")(t, r) + field("MAGS")(t, r) + field("INDEKSS")(t, r);
@@ -239,7 +249,9 @@ TEST(NtxUpdate, FixtureIndexesStaySoundThroughGrowthAndShrinking) {
         ix.reset();
         table.save(dir / c.table);
         std::string out;
-        EXPECT_EQ(xbcheck("ntx '" + (dir / c.table).string() + "' '" + (dir / c.index).string() + "'", &out), 0) << out;
+        EXPECT_EQ(xbcheck("ntx '" + (dir / c.table).string() + "' '" + (dir / c.index).string() + "'", &out),
+                  0)
+            << out;
     }
 }
 
@@ -249,7 +261,8 @@ namespace {
 std::vector<int> pageCounts(const fs::path& file) {
     std::string bytes = readFile(file);
     std::vector<int> counts;
-    for (size_t at = 1024; at + 1024 <= bytes.size(); at += 1024) counts.push_back(xbase::getU16(bytes.data() + at));
+    for (size_t at = 1024; at + 1024 <= bytes.size(); at += 1024)
+        counts.push_back(xbase::getU16(bytes.data() + at));
     return counts;
 }
 
@@ -275,7 +288,8 @@ TEST(NtxBuild, EqualsInsertingEveryKey) {
         }
         auto built = NtxIndex::build((dir / "b.ntx").string(), "b.ntx", Mode::Exclusive, "K", keySize, 0,
                                      std::move(keys), std::move(recnos));
-        auto grown = NtxIndex::build((dir / "g.ntx").string(), "g.ntx", Mode::Exclusive, "K", keySize, 0, {}, {});
+        auto grown =
+            NtxIndex::build((dir / "g.ntx").string(), "g.ntx", Mode::Exclusive, "K", keySize, 0, {}, {});
         ASSERT_TRUE(built && grown);
         for (uint32_t r = 1; r <= count; ++r) grown->insert(table.get(r, "K"), r);
         EXPECT_EQ(allEntries(*built), allEntries(*grown));
@@ -294,8 +308,8 @@ TEST(NtxBuild, EqualsInsertingEveryKey) {
         }
         table.save(dir / "b.dbf");
         std::string out;
-        EXPECT_EQ(xbcheck("ntx --strict-ties '" + (dir / "b.dbf").string() + "' '" + (dir / "b.ntx").string() + "' '" +
-                              (dir / "g.ntx").string() + "'",
+        EXPECT_EQ(xbcheck("ntx --strict-ties '" + (dir / "b.dbf").string() + "' '" +
+                              (dir / "b.ntx").string() + "' '" + (dir / "g.ntx").string() + "'",
                           &out),
                   0)
             << out;
@@ -422,7 +436,7 @@ namespace {
 // Another process, forked before this one opens the files they share (so that each has its own open file
 // descriptions and locks), running `body` when told to. The two talk through pipes, one byte at a time.
 class Peer {
-public:
+  public:
     explicit Peer(std::function<void(Peer&)> body) {
         int down[2], up[2];
         if (pipe(down) != 0 || pipe(up) != 0) throw std::runtime_error("pipe");
@@ -464,7 +478,7 @@ public:
         return status_;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1;
     int status_ = -1;
@@ -483,8 +497,12 @@ std::unique_ptr<NtxIndex> buildNumbered(const fs::path& file, int count, int ste
                            std::move(recnos));
 }
 
-std::string headerWords(const fs::path& file) { return readFile(file).substr(0, 12); }
-uint16_t versionOf(const fs::path& file) { return xbase::getU16(readFile(file).data() + 2); }
+std::string headerWords(const fs::path& file) {
+    return readFile(file).substr(0, 12);
+}
+uint16_t versionOf(const fs::path& file) {
+    return xbase::getU16(readFile(file).data() + 2);
+}
 
 // Whether another process holds a lock on the index lock byte that excludes `type`, asked both ways.
 short lockSeen(const fs::path& file, short type, bool ofd) {
@@ -611,9 +629,10 @@ TEST(NtxCursor, SeekComparesOverTheSearchedLength) {
         bool found;
         uint32_t recno;  // 0: past the end
     } cases[] = {
-        {"1CH37    ", true, 18},  {"1NAP", true, 11},       {"1NAQ", false, 12},  {"2", true, 39},
-        {"3", false, 0},          {"", true, 18},           {"1SYP00013", true, 46}, {"1SYP00012", false, 46},
-        {"1CH37    XYZ", true, 18}, {"2WAR00047", true, 10}, {"2WAR00048", false, 0}, {"0", false, 18},
+        {"1CH37    ", true, 18}, {"1NAP", true, 11},       {"1NAQ", false, 12},
+        {"2", true, 39},         {"3", false, 0},          {"", true, 18},
+        {"1SYP00013", true, 46}, {"1SYP00012", false, 46}, {"1CH37    XYZ", true, 18},
+        {"2WAR00047", true, 10}, {"2WAR00048", false, 0},  {"0", false, 18},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.key);
@@ -740,8 +759,8 @@ TEST(NtxFlags, DescendingAndUnique) {
         ix->insert(k, r);
     }
     auto entries = allEntries(*ix);
-    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end(),
-                               [](auto& a, auto& b) { return a.second > b.second; }));
+    EXPECT_TRUE(
+        std::is_sorted(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.second > b.second; }));
     ASSERT_TRUE(ix->seek("5"));
     EXPECT_EQ(ix->key()[0], '5');
     ASSERT_TRUE(ix->skip(-1));
@@ -775,8 +794,8 @@ TEST(NtxCache, IndexLargerThanTheCache) {
         std::memcpy(keys.data() + (r - 1) * 8, k, 8);
         recnos[r - 1] = r;
     }
-    auto ix = NtxIndex::build((dir / "big.ntx").string(), "big.ntx", Mode::Exclusive, "K", 8, 0, std::move(keys),
-                              std::move(recnos));
+    auto ix = NtxIndex::build((dir / "big.ntx").string(), "big.ntx", Mode::Exclusive, "K", 8, 0,
+                              std::move(keys), std::move(recnos));
     ASSERT_GT(fs::file_size(dir / "big.ntx"), 8192u * 1024);
     std::mt19937 rng(9);
     for (int i = 0; i < 40000; ++i) {

@@ -813,3 +813,37 @@ TEST(NtxCache, IndexLargerThanTheCache) {
     }
     EXPECT_TRUE(ix->verify(0, nullptr).empty());
 }
+
+// A file may state fewer keys per page than the formula gives; its pages are laid out and split by what
+// it states.
+TEST(NtxFlags, FewerKeysPerPageThanTheFormula) {
+    TempDir dir;
+    auto file = dir / "m.ntx";
+    ASSERT_TRUE(NtxIndex::build(file.string(), "m.ntx", Mode::Exclusive, "K", 9, 0, {}, {}));
+    const int maxKeys = 10;
+    std::string bytes = readFile(file);
+    xbase::putU16(bytes.data() + 18, maxKeys);
+    xbase::putU16(bytes.data() + 20, maxKeys / 2);
+    std::fill(bytes.begin() + 1024, bytes.end(), '\0');
+    for (int i = 0; i <= maxKeys; ++i) xbase::putU16(bytes.data() + 1024 + 2 + 2 * i, 2 * (maxKeys + 2) + i * 17);
+    writeFile(file, bytes);
+
+    auto ix = NtxIndex::open(file.string(), Mode::Shared, "m.ntx");
+    ASSERT_TRUE(ix);
+    auto table = DbfImage::keyTable(9);
+    std::mt19937 rng(4);
+    for (int i = 0; i < 300; ++i) {
+        char k[16];
+        snprintf(k, sizeof k, "%09u", static_cast<unsigned>(rng() % 1000));
+        uint32_t r = table.append();
+        table.set(r, "K", k);
+        ix->insert(k, r);
+    }
+    for (uint32_t r = 1; r <= 300; r += 3) ASSERT_TRUE(ix->remove(table.get(r, "K"), r));
+    for (uint32_t r = 1; r <= 300; r += 3) ix->insert(table.get(r, "K"), r);
+    ix.reset();
+    for (int count : pageCounts(file)) EXPECT_LE(count, maxKeys);
+    table.save(dir / "m.dbf");
+    std::string out;
+    EXPECT_EQ(xbcheck("ntx '" + (dir / "m.dbf").string() + "' '" + file.string() + "'", &out), 0) << out;
+}

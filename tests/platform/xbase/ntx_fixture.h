@@ -1,9 +1,13 @@
 #pragma once
 // Helpers of the index tests: reading all entries, and small tables the independent checker can hold an
 // index against.
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>

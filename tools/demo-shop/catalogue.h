@@ -5,6 +5,8 @@
 // and "3", returnable packaging in "K" and returns in "U". Texts are code page 852.
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/core/date.h"

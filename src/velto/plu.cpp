@@ -146,6 +146,8 @@ std::string pluRecord(const PluRules& rules, const char* record, int level, std:
     if (!letter) return {};
 
     std::string name = foldName(raw(rules.nazwa, record), rules.keepPolishLetters);
+    // A ";" in a name would split the record into wrong fields and the register would refuse the request.
+    std::erase(name, ';');
     if (rules.fromGoodsTable) {
         name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size() : name.find_first_not_of(' '));
         if (static_cast<int>(name.size()) < rules.nameWidth) name.resize(static_cast<size_t>(rules.nameWidth), ' ');

@@ -12,6 +12,8 @@ for argument in "" "X"; do
     rm "$shop/PARAMETR.MEM"
     tm kill-server 2>/dev/null || true
     start_program "$shop" veltortp $argument
+    wait_for "KASA VELTO"
+    send_keys Escape
     status=$(wait_exit 20)
     [ "$status" = 0 ] || fail "exit status $status"
     grep -q "PROSZE CZEKAC" "$WORK/terminal.log" || fail "PROSZE CZEKAC was never shown"

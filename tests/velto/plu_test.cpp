@@ -120,6 +120,15 @@ TEST(Plu, TaxLettersAndPassedOver) {
     }
 }
 
+TEST(Plu, SemicolonsNeverReachTheRecord) {
+    Goods g;
+    g.set("NAZWA", Value::ofText("SOK;JABLKO;1L"));
+    auto r = g.rules();
+    EXPECT_EQ(g.build(r), "I;1;5901234567890;SOKJABLKO1L       ;349;B;3;11100;02;00;;");
+    r.keepPolishLetters = true;
+    EXPECT_EQ(g.build(r), "I;1;5901234567890;SOKJABLKO1L       ;349;B;3;11100;02;00;;");
+}
+
 TEST(Plu, ACodeMetAgainRightAfterItselfIsSentOnce) {
     Goods g;
     auto r = g.rules();

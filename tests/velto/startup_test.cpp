@@ -23,6 +23,7 @@ void shop(Harness& h, bool keepParameters = false) {
 TEST(Startup, WritesTheParameterFileWithTheDefaults) {
     Harness h;
     shop(h);
+    h.keys().type(screen::key::Esc);  // leave the main menu at once
     EXPECT_EQ(VELTO(h.ctx), 0);
     // New files are created in lower case; the program finds them under any spelling.
     auto entries = settings::readMemFile("parametr.mem", "PARAMETR.MEM");
@@ -52,6 +53,7 @@ TEST(Startup, ReadsAnExistingParameterFileOverTheDefaults) {
                            {{"J_POZIOM", core::Value::ofNumber(3)}, {"J_PTUA", core::Value::ofText("23")}},
                            "PARAMETR.MEM");
     std::string before = readFile("PARAMETR.MEM");
+    h.keys().type(screen::key::Esc);
     EXPECT_EQ(VELTO(h.ctx), 0);
     EXPECT_EQ(h.settings.number("J_POZIOM"), 3);
     EXPECT_EQ(h.settings.text("J_PTUA"), "23");   // unknown to the program, brought in all the same

@@ -1,6 +1,7 @@
 #include "platform/os/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,7 +64,20 @@ bool erase(std::string_view dosPath) {
     std::string path = resolve(dosPath);
     struct stat st;
     if (!statPath(path, st) || S_ISDIR(st.st_mode)) return false;
-    return ::unlink(path.c_str()) == 0;
+    // A file that another program holds open (tables and indexes are held with flock, by this program and
+    // by the stock-keeping system alike) cannot be erased, as on the shop's DOS network; unlinking it would
+    // pull it from under its user.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (held) {
+            ::close(fd);
+            return false;
+        }
+    }
+    bool erased = ::unlink(path.c_str()) == 0;
+    if (fd >= 0) ::close(fd);
+    return erased;
 }
 
 bool rename(std::string_view from, std::string_view to) {

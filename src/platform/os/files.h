@@ -9,7 +9,7 @@ namespace os {
 // Whether a regular file of that name exists (a directory does not count).
 bool exists(std::string_view dosPath);
 bool directoryExists(std::string_view dosPath);
-// Erases a file; false when there was none or it could not be erased.
+// Erases a file; false when there was none, another program holds it open, or it could not be erased.
 bool erase(std::string_view dosPath);
 // Renames or moves a file. As on DOS an existing target is never replaced: false then, and when the source
 // is missing. Naming the same file twice (another spelling of its name) succeeds and changes nothing.

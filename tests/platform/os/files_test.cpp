@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -46,6 +48,21 @@ TEST(OsFiles, Erase) {
     EXPECT_FALSE(os::erase("velto\\as2000.ntx"));
     EXPECT_FALSE(os::erase("velto"));
     EXPECT_TRUE(fs::is_directory("velto"));
+}
+
+TEST(OsFiles, AFileHeldOpenElsewhereIsNotErased) {
+    TempDir dir;
+    ChangeDir cd(dir.path());
+    writeFile("velto.dbf", "table");
+    {
+        testing_support::OtherProcess holder([] {
+            int fd = ::open("velto.dbf", O_RDWR);
+            ::flock(fd, LOCK_SH);  // as a shared table open holds it
+        });
+        EXPECT_FALSE(os::erase("velto.dbf"));
+        EXPECT_EQ(readFile("velto.dbf"), "table");
+    }
+    EXPECT_TRUE(os::erase("velto.dbf"));
 }
 
 TEST(OsFiles, RenameNeverReplaces) {

@@ -100,15 +100,15 @@ void DbfFile::damaged(const std::string& what) const {
 }
 
 void DbfFile::readStructure() {
-    const uint64_t size = file_->size();
-    // One read covers the header of any ordinary table.
+    // One read covers the header of any ordinary table. The size is taken after it: an appender writes
+    // its record before the header, so a size taken later covers every record the header counts.
     std::vector<unsigned char> head(4096);
     head.resize(file_->readAt(head.data(), head.size(), 0));
+    uint64_t size = file_->size();
     if (head.size() < kHeaderSize) damaged("table header is cut short");
     std::memcpy(header_, head.data(), kHeaderSize);
     if (header_[0] != 0x03 && header_[0] != 0x83) damaged("not a dBASE III table");
     lastUpdate_ = core::Date::fromYmd(1900 + header_[1], header_[2], header_[3]);
-    const uint32_t storedCount = u32(header_ + 4);
     headerLength_ = u16(header_ + 8);
     const int recordLength = u16(header_ + 10);
     if (headerLength_ < static_cast<int>(kHeaderSize + kDescriptorSize + 1) ||
@@ -168,10 +168,20 @@ void DbfFile::readStructure() {
 
     // A shared appender writes its record before the header, so the file may hold more records than the
     // header says, never fewer.
-    const uint32_t fromSize = static_cast<uint32_t>((size - static_cast<uint64_t>(headerLength_)) /
-                                                    static_cast<uint64_t>(recordLength));
-    if (storedCount > fromSize) damaged("record count past the end of the file");
-    count_ = fromSize;
+    auto fromSize = [&] {
+        return static_cast<uint32_t>((size - static_cast<uint64_t>(headerLength_)) /
+                                     static_cast<uint64_t>(recordLength));
+    };
+    uint32_t count = u32(header_ + 4);
+    for (int look = 0; count > fromSize() && look < 3 && shared(); ++look) {
+        // A header read while another process rewrote it: look again.
+        unsigned char again[kHeaderSize];
+        file_->readExact(again, kHeaderSize, 0);
+        size = file_->size();
+        count = u32(again + 4);
+    }
+    if (count > fromSize()) damaged("record count past the end of the file");
+    count_ = fromSize();
 }
 
 std::unique_ptr<DbfFile> DbfFile::create(const std::string& path, const std::string& displayName,

@@ -537,12 +537,6 @@ bool Table::seekKey(std::string_view key, bool soft) {
 
 // --- Locks ------------------------------------------------------------------------------------------
 
-bool Table::lockRecordByte(uint32_t recno, bool wait) {
-    if (!dbf_->locks().lock(kLockBase + recno, 1, wait)) return false;
-    lockedRecords_.push_back(recno);
-    return true;
-}
-
 void Table::releaseRecordLocks() {
     for (uint32_t r : lockedRecords_) dbf_->locks().unlock(kLockBase + r, 1);
     lockedRecords_.clear();
@@ -558,8 +552,10 @@ bool Table::tryLockRecord() {
     if (!shared() || fileLocked_) return true;
     if (lockedRecords_.size() == 1 && lockedRecords_[0] == recno_) return true;
     flush();
+    // The new lock first, so that a refusal leaves the table's locks as they were.
+    if (!dbf_->locks().lock(kLockBase + recno_, 1, false)) return false;
     releaseRecordLocks();
-    if (!lockRecordByte(recno_, false)) return false;
+    lockedRecords_.push_back(recno_);
     // Another station may have changed the record before we got the lock.
     readCurrent();
     return true;
@@ -568,8 +564,8 @@ bool Table::tryLockRecord() {
 bool Table::tryFileLock() {
     if (!shared() || fileLocked_) return true;
     flush();
-    releaseRecordLocks();
     if (!dbf_->locks().lock(kLockBase + 1, kFileLockLength, false)) return false;
+    releaseRecordLocks();  // inside the file lock: nothing is given up
     fileLocked_ = true;
     if (!eof_) readCurrent();
     return true;

@@ -123,8 +123,8 @@ public:
     void deleteRecord();
     void recall();
     // APPEND BLANK as one attempt: false only when, in shared mode, another process holds the append lock
-    // or the new record's lock. The new record is current and (shared) locked; the table's other record
-    // locks are released.
+    // or the new record's lock; the table is then as it was. The new record is current and (shared)
+    // locked; the table's other record locks are released.
     bool tryAppendBlank();
     // APPEND BLANK, waiting for the append lock.
     void appendBlank();
@@ -135,10 +135,12 @@ public:
     void zap();
 
     // --- Locks (shared mode; in exclusive mode they always succeed and take nothing) -----------------
-    // Locks the current record, one attempt: false when another process holds it or the file lock. The
-    // table's other record locks are released first; the record is read again once locked.
+    // Locks the current record, one attempt: false when another process holds it or the file lock, and
+    // then the table's locks stay as they were. Once granted, the table's other record locks are released
+    // and the record is read again (another station may have changed it).
     bool tryLockRecord();
-    // Locks the whole table (every record byte, not the append byte), one attempt.
+    // Locks the whole table (every record byte, not the append byte), one attempt; the record locks go
+    // once it is granted.
     bool tryFileLock();
     // Releases the table's record and file locks, after writing the pending record.
     void unlock();
@@ -190,7 +192,6 @@ private:
     // Puts the controlling index's position on the current record.
     void syncIndex();
     void releaseRecordLocks();
-    bool lockRecordByte(uint32_t recno, bool wait);
     // One append: shared mode under the append lock (waiting for it or not), exclusive mode in memory.
     bool append(bool wait);
     std::string keyOf(const Attached& index, const char* record, uint32_t recno) const;

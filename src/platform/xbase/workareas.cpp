@@ -1,6 +1,7 @@
 #include "platform/xbase/workareas.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "platform/core/error.h"
 
@@ -9,6 +10,10 @@ namespace xbase {
 using core::RuntimeError;
 
 namespace {
+
+std::string aliasFor(const std::string& alias, const std::string& path) {
+    return alias.empty() ? std::filesystem::path(path).stem().string() : alias;
+}
 
 bool sameAlias(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -85,9 +90,10 @@ WorkAreas::OpenResult WorkAreas::place(std::unique_ptr<Table> table, const std::
 }
 
 WorkAreas::OpenResult WorkAreas::use(const std::string& realPath, const std::string& displayName,
-                                     const std::string& alias, bool exclusive,
+                                     const std::string& givenAlias, bool exclusive,
                                      const std::vector<TableFile>& indexes) {
     close(current_);
+    const std::string alias = aliasFor(givenAlias, realPath);
     if (int other = slotOf(alias); other != 0)
         throw RuntimeError(RuntimeError::Kind::Other, "alias " + alias + " is already in use", displayName);
     auto table = Table::open(realPath, displayName, exclusive);
@@ -98,8 +104,9 @@ WorkAreas::OpenResult WorkAreas::use(const std::string& realPath, const std::str
 }
 
 WorkAreas::OpenResult WorkAreas::create(const std::string& realPath, const std::string& displayName,
-                                        const std::string& alias, const std::vector<Field>& fields) {
+                                        const std::string& givenAlias, const std::vector<Field>& fields) {
     close(current_);
+    const std::string alias = aliasFor(givenAlias, realPath);
     if (int other = slotOf(alias); other != 0)
         throw RuntimeError(RuntimeError::Kind::Other, "alias " + alias + " is already in use", displayName);
     return place(Table::create(realPath, displayName, fields), alias);

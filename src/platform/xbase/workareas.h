@@ -40,10 +40,10 @@ public:
     // The alias of a slot ("" when empty).
     const std::string& alias(int slot) const;
 
-    // USE: opens a table into the current slot under `alias`, closing what the slot held; the index
-    // files are attached in order (the first is the controlling one). Conflict (another holder of the
-    // table or of an index, in a mode that excludes ours) leaves the slot empty. A missing or damaged file
-    // throws; so does an alias already used in another slot.
+    // USE: opens a table into the current slot under `alias` (the file name when empty), closing what the
+    // slot held; the index files are attached in order (the first is the controlling one). Conflict
+    // (another holder of the table or of an index, in a mode that excludes ours) leaves the slot empty. A
+    // missing or damaged file throws; so does an alias already used in another slot.
     OpenResult use(const std::string& realPath, const std::string& displayName, const std::string& alias,
                    bool exclusive, const std::vector<TableFile>& indexes = {});
     // Creates a table and opens it exclusively in the current slot (as use() does). Conflict when the

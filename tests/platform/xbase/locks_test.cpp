@@ -155,19 +155,22 @@ TEST(Locks, ClassicLocksOfAnotherProgramAreRespected) {
     auto pk = Table::open(path, "pk", false);
     {
         OtherProgram other(path, OtherProgram::Hold::Range, P + 3, 1);
-        pk->goTo(3);
-        EXPECT_FALSE(pk->tryLockRecord());
-        EXPECT_FALSE(pk->tryFileLock());
         pk->goTo(4);
         EXPECT_TRUE(pk->tryLockRecord());
+        pk->goTo(3);
+        EXPECT_FALSE(pk->tryLockRecord());  // refused: record 4 stays locked
+        EXPECT_FALSE(pk->tryFileLock());
+        EXPECT_TRUE(pk->recordLocked(4));
+        EXPECT_TRUE(heldElsewhere(path, P + 4));
         pk->unlock();
     }
     {
         OtherProgram other(path, OtherProgram::Hold::Range, P, 1);  // appending just now
         pk->goTo(2);
+        EXPECT_TRUE(pk->tryLockRecord());
         EXPECT_FALSE(pk->tryAppendBlank());
         EXPECT_EQ(pk->recno(), 2u);  // a failed append leaves the table as it was
-        EXPECT_TRUE(pk->tryLockRecord());
+        EXPECT_TRUE(heldElsewhere(path, P + 2));
         pk->unlock();
     }
     {

@@ -17,7 +17,9 @@
 #include "velto/exchange.h"
 #include "velto/flows.h"
 #include "velto/par_velto.h"
+#include "velto/plu_registry.h"
 #include "velto/register_table.h"
+#include "velto/send_answer.h"
 
 using namespace core::literals;
 using core::Value;
@@ -86,11 +88,14 @@ void discardRegistry(Context& ctx) {
     ctx.areas->select(1);
 }
 
+// The registry keeps what a sending wrote only once the register has confirmed the transmission.
 void sendGoods(Context& ctx) {
     if (!TWORZ_U(ctx)) return;
-    if (!OKNO(ctx, "Kasa gotowa do transmisji ?", " ")) return;
+    if (!OKNO(ctx, "Kasa gotowa do transmisji ?", " ")) return settleSending(ctx, false);
     OKNO_(ctx, "Przesylam dane - czekac", "...");
+    DriverFileMark errorFile(kErrorFile);
     runDriver(ctx, DriverRequest::SendPlu);
+    settleSending(ctx, driverConfirmed(errorFile));
 }
 
 }  // namespace

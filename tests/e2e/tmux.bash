@@ -58,6 +58,16 @@ wait_exit() {
     fail "the program did not end within $limit s"
 }
 
+# wait_for_row ROW TEXT [SECONDS]: until screen row ROW begins with TEXT.
+wait_for_row() {
+    local r=$1 text=$2 limit=${3:-20} i
+    for ((i = 0; i < limit * 10; i++)); do
+        [ "$(row "$r" | cut -c1-${#text})" = "$text" ] && return 0
+        sleep 0.1
+    done
+    fail "row $r did not show \"$text\" within $limit s"
+}
+
 send_keys() { tm send-keys -t "$SESSION" "$@"; }
 
 # row N: the text of screen row N (0-based, as the program counts).

@@ -102,3 +102,16 @@ TEST(ParVelto, RefusedEntriesOnlyEndWithEsc) {
         EXPECT_EQ(h.keys().pendingKeys(), 0u) << c.what;
     }
 }
+
+TEST(ParVelto, KeysArrivingWhileTheScreenWaits) {
+    // On a terminal the screen is already waiting when the keys come, unlike typed-ahead keys.
+    RegisterScreen h;
+    std::vector<int> keys{key::Down, key::Down, key::F4, 'a', 'b', key::Enter, key::Enter, key::Enter, key::Enter,
+                          key::Enter};
+    size_t next = 0;
+    h.keys().onKeyWanted([&](double) { return next < keys.size() ? keys[next++] : 0; });
+    PAR_VELTO(h.ctx);
+    h.table().goTo(3);
+    EXPECT_EQ(h.table().get("POPIS").text.substr(0, 2), "Ab");
+    EXPECT_EQ(h.settings.text("NR_KASY"), "03");
+}

@@ -1,8 +1,8 @@
 // xbtool run as a process: verify, dump, index and append on copies of the real-engine shop.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <unistd.h>
+#include <sstream>
 
 #include "support/test_support.h"
 
@@ -19,7 +19,8 @@ struct Tool {
     std::string at(const std::string& relative) const { return (dir / relative).string(); }
     // Runs xbtool; returns its exit status, standard output in `out` (standard error appended).
     int run(const std::string& arguments, std::string* out = nullptr) const {
-        return runCommand("'" + (testing_support::binDir() / "xbtool").string() + "' " + arguments + " 2>&1", out);
+        return runCommand("'" + (testing_support::binDir() / "xbtool").string() + "' " + arguments + " 2>&1",
+                          out);
     }
     // The files as quoted arguments, each after a blank.
     std::string args(const std::vector<std::string>& relative) const {
@@ -81,7 +82,8 @@ TEST(Xbtool, VerifyNamesEveryFaultAndFails) {
     // index its own line, the sound ones OK.
     std::string as = readFile(tool.at("24/03/as.ntx"));
     const uint32_t root = le32(as, 4);
-    const size_t slot = static_cast<unsigned char>(as[root + 2]) | static_cast<unsigned char>(as[root + 3]) << 8;
+    const size_t slot = static_cast<unsigned char>(as[root + 2]) | static_cast<unsigned char>(as[root + 3])
+                                                                       << 8;
     for (int i = 0; i < 4; ++i) as[root + slot + static_cast<size_t>(i)] = static_cast<char>(root >> (8 * i));
     writeFile(tool.at("24/03/as.ntx"), as);
     std::string as3 = readFile(tool.at("24/03/as3.ntx"));
@@ -146,17 +148,19 @@ TEST(Xbtool, IndexAndAppendKeepTheFilesSound) {
     const std::string index = tool.at("24/03/dowod3.ntx");
     std::string out;
     ASSERT_EQ(tool.run("index '" + table + "' '" + index + "' 'NODB+DTOS(R_DATA)'", &out), 0) << out;
-    ASSERT_EQ(tool.run("append '" + table + "' --index '" + index + "' --index '" + tool.at("24/03/dowod1.ntx") +
-                           "' --repeat 3 RD=XY 'NRD={i}' 'NODB=Łódź {pid}' R_DATA=20240331 WARTOSC0=-12.345 KWOTA=7",
-                       &out),
-              0)
+    ASSERT_EQ(
+        tool.run(
+            "append '" + table + "' --index '" + index + "' --index '" + tool.at("24/03/dowod1.ntx") +
+                "' --repeat 3 RD=XY 'NRD={i}' 'NODB=Łódź {pid}' R_DATA=20240331 WARTOSC0=-12.345 KWOTA=7",
+            &out),
+        0)
         << out;
     EXPECT_EQ(out, "");
     std::string checked;
-    EXPECT_EQ(testing_support::xbcheck("ntx --with-dbf '" + table + "' '" + index + "' '" +
-                                           tool.at("24/03/dowod1.ntx") + "'",
-                                       &checked),
-              0)
+    EXPECT_EQ(
+        testing_support::xbcheck(
+            "ntx --with-dbf '" + table + "' '" + index + "' '" + tool.at("24/03/dowod1.ntx") + "'", &checked),
+        0)
         << checked;
     ASSERT_EQ(tool.run("dump --deleted '" + table + "'", &out), 0);
     auto result = lines(out);

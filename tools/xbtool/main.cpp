@@ -67,7 +67,8 @@ int verify(const std::vector<std::string>& args) {
             dbf->readRecord(r, record.data());
             if (record[0] != ' ' && record[0] != '*')
                 throw core::RuntimeError(core::RuntimeError::Kind::Damaged,
-                                         "record " + std::to_string(r) + " has a bad deletion flag", tablePath);
+                                         "record " + std::to_string(r) + " has a bad deletion flag",
+                                         tablePath);
         }
         std::cout << "OK " << tablePath << " (" << count << " records)\n";
     } catch (const std::exception& e) {
@@ -94,7 +95,8 @@ int verify(const std::vector<std::string>& args) {
                 problems = ntx->verify(count, nullptr);
             }
             if (problems.empty()) {
-                std::cout << "OK " << indexPath << " (key '" << core::cp852ToUtf8(ntx->expression()) << "')\n";
+                std::cout << "OK " << indexPath << " (key '" << core::cp852ToUtf8(ntx->expression())
+                          << "')\n";
             } else {
                 std::cout << "FAIL " << indexPath << ": " << core::cp852ToUtf8(oneLine(problems)) << "\n";
                 status = 1;
@@ -117,11 +119,20 @@ std::string shown(const xbase::Field& f, const char* record) {
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return core::cp852ToUtf8(out);
@@ -182,10 +193,15 @@ std::string substitute(std::string text, long i) {
 core::Value valueFor(const xbase::Field& f, const std::string& text) {
     switch (f.type) {
         case 'N':
-        case 'F': return core::Value::ofNumber(core::readNumber(text), f.length, f.decimals);
-        case 'D': return core::Value::ofDate(core::Date::fromDtos(text));
-        case 'L': return core::Value::ofLogical(!text.empty() && std::string("TtYy").find(text[0]) != std::string::npos);
-        default: return core::Value::ofText(core::utf8ToCp852(text));
+        case 'F':
+            return core::Value::ofNumber(core::readNumber(text), f.length, f.decimals);
+        case 'D':
+            return core::Value::ofDate(core::Date::fromDtos(text));
+        case 'L':
+            return core::Value::ofLogical(!text.empty() &&
+                                          std::string("TtYy").find(text[0]) != std::string::npos);
+        default:
+            return core::Value::ofText(core::utf8ToCp852(text));
     }
 }
 
@@ -218,7 +234,8 @@ int append(const std::vector<std::string>& args) {
     for (const auto& [name, value] : assignments) {
         const xbase::Field* f = table->layout().field(name);
         if (!f)
-            throw core::RuntimeError(core::RuntimeError::Kind::NoField, "field " + name + " does not exist", path);
+            throw core::RuntimeError(core::RuntimeError::Kind::NoField, "field " + name + " does not exist",
+                                     path);
         fields.push_back(f);
     }
     for (long i = 1; i <= repeat; ++i) {

@@ -69,7 +69,8 @@ bool ByteLocks::lock(uint64_t offset, uint64_t length, bool wait) {
         if (err == EAGAIN || err == EACCES) return false;
         if (err != 0)
             throw core::RuntimeError(core::RuntimeError::Kind::Io,
-                                     std::string("lock error (") + std::strerror(err) + ")", file_->displayName());
+                                     std::string("lock error (") + std::strerror(err) + ")",
+                                     file_->displayName());
     }
     held_[key] = 1;
     return true;

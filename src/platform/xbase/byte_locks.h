@@ -14,7 +14,7 @@
 namespace xbase {
 
 class ByteLocks {
-public:
+  public:
     // The one lock book of this file's description in the process.
     static std::shared_ptr<ByteLocks> of(const std::shared_ptr<SharedFile>& file);
 
@@ -26,7 +26,7 @@ public:
     void unlock(const std::vector<std::pair<uint64_t, uint64_t>>& ranges);
     bool holds(uint64_t offset, uint64_t length) const { return held_.count({offset, length}) != 0; }
 
-private:
+  private:
     explicit ByteLocks(std::shared_ptr<SharedFile> file) : file_(std::move(file)) {}
     bool covered(uint64_t offset, uint64_t length, std::pair<uint64_t, uint64_t> except) const;
     std::shared_ptr<SharedFile> file_;

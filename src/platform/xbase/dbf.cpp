@@ -17,10 +17,12 @@ constexpr std::size_t kDescriptorSize = 32;
 constexpr char kTerminator = 0x0D;
 constexpr char kEndOfFile = 0x1A;
 
-uint16_t u16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t u16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 uint32_t u32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 void put16(unsigned char* p, uint32_t v) {
     p[0] = static_cast<unsigned char>(v);
@@ -46,7 +48,9 @@ bool validNameChar(char c, bool first) {
 }  // namespace
 
 Layout checkedLayout(const std::vector<Field>& input, const std::string& displayName) {
-    auto bad = [&](const std::string& what) { throw RuntimeError(RuntimeError::Kind::Creation, what, displayName); };
+    auto bad = [&](const std::string& what) {
+        throw RuntimeError(RuntimeError::Kind::Creation, what, displayName);
+    };
     if (input.empty()) bad("a table needs at least one field");
     std::vector<Field> fields = input;
     std::set<std::string> names;
@@ -75,11 +79,13 @@ Layout checkedLayout(const std::vector<Field>& input, const std::string& display
                 if (f.length == 0) f.length = 1;
                 if (f.length != 1 || f.decimals != 0) bad("invalid size of field " + f.name);
                 break;
-            default: bad("invalid type of field " + f.name);
+            default:
+                bad("invalid type of field " + f.name);
         }
         recordLength += f.length;
     }
-    if (recordLength > 65535 || kHeaderSize + kDescriptorSize * fields.size() + 2 > 65535) bad("record too long");
+    if (recordLength > 65535 || kHeaderSize + kDescriptorSize * fields.size() + 2 > 65535)
+        bad("record too long");
     return Layout::of(std::move(fields));
 }
 
@@ -123,7 +129,8 @@ void DbfFile::readStructure() {
     size_t pos = kHeaderSize;
     int sum = 1;
     for (;; pos += kDescriptorSize) {
-        if (pos >= static_cast<size_t>(headerLength_)) damaged("header length does not fit the field descriptors");
+        if (pos >= static_cast<size_t>(headerLength_))
+            damaged("header length does not fit the field descriptors");
         if (head[pos] == kTerminator) break;
         if (pos + kDescriptorSize > static_cast<size_t>(headerLength_))
             damaged("header length does not fit the field descriptors");
@@ -156,7 +163,8 @@ void DbfFile::readStructure() {
                 break;
             case 'M':
                 break;
-            default: damaged("bad field descriptor " + f.name);
+            default:
+                damaged("bad field descriptor " + f.name);
         }
         if (f.length <= 0) damaged("bad field descriptor " + f.name);
         sum += f.length;
@@ -240,9 +248,15 @@ void DbfFile::close(core::Date today) {
     locks_.reset();
 }
 
-const std::string& DbfFile::path() const { return file_->path(); }
-const std::string& DbfFile::displayName() const { return file_->displayName(); }
-bool DbfFile::shared() const { return file_->shared(); }
+const std::string& DbfFile::path() const {
+    return file_->path();
+}
+const std::string& DbfFile::displayName() const {
+    return file_->displayName();
+}
+bool DbfFile::shared() const {
+    return file_->shared();
+}
 
 void DbfFile::checkWritable() const {
     if (damaged_) throw RuntimeError(RuntimeError::Kind::Damaged, "table is damaged", file_->displayName());
@@ -258,15 +272,20 @@ uint32_t DbfFile::countFromSize() {
     return n;
 }
 
-uint32_t DbfFile::refreshCount() { return shared() ? countFromSize() : count_; }
+uint32_t DbfFile::refreshCount() {
+    return shared() ? countFromSize() : count_;
+}
 
-void DbfFile::readRecord(uint32_t recno, char* buffer) const { readRecords(recno, 1, buffer); }
+void DbfFile::readRecord(uint32_t recno, char* buffer) const {
+    readRecords(recno, 1, buffer);
+}
 
 void DbfFile::writePending() const {
     if (pending_.empty()) return;
     checkWritable();
     const auto rl = static_cast<uint64_t>(recordLength());
-    file_->writeAt(pending_.data(), pending_.size(), static_cast<uint64_t>(headerLength_) + (pendingFirst_ - 1) * rl);
+    file_->writeAt(pending_.data(), pending_.size(),
+                   static_cast<uint64_t>(headerLength_) + (pendingFirst_ - 1) * rl);
     pending_.clear();
 }
 
@@ -321,7 +340,8 @@ void DbfFile::flush(core::Date today) {
     checkWritable();
     writePending();
     writeHeader(count_, today);
-    const uint64_t end = static_cast<uint64_t>(headerLength_) + static_cast<uint64_t>(count_) * recordLength();
+    const uint64_t end =
+        static_cast<uint64_t>(headerLength_) + static_cast<uint64_t>(count_) * recordLength();
     const char eof = kEndOfFile;
     file_->writeAt(&eof, 1, end);
     file_->truncate(end + 1);
@@ -330,7 +350,8 @@ void DbfFile::flush(core::Date today) {
 
 void DbfFile::zap(core::Date today) {
     checkWritable();
-    if (shared()) throw RuntimeError(RuntimeError::Kind::Other, "table is not open exclusively", displayName());
+    if (shared())
+        throw RuntimeError(RuntimeError::Kind::Other, "table is not open exclusively", displayName());
     pending_.clear();
     count_ = 0;
     changed_ = true;

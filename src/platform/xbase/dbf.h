@@ -20,11 +20,11 @@
 namespace xbase {
 
 // Byte-range lock offsets on the table file, shared with the stock-keeping system's engine.
-inline constexpr uint64_t kLockBase = 1000000000ULL;      // the append / header lock byte
+inline constexpr uint64_t kLockBase = 1000000000ULL;        // the append / header lock byte
 inline constexpr uint64_t kFileLockLength = 1000000000ULL;  // the file lock starts at kLockBase + 1
 
 class DbfFile {
-public:
+  public:
     // Opens an existing table. Returns nullptr on a sharing conflict; a missing file throws Kind::Missing,
     // a damaged one Kind::Damaged.
     static std::unique_ptr<DbfFile> open(const std::string& path, SharedFile::Mode mode,
@@ -78,7 +78,7 @@ public:
     const std::shared_ptr<SharedFile>& file() const { return file_; }
     ByteLocks& locks() { return *locks_; }
 
-private:
+  private:
     DbfFile() = default;
     void readStructure();
     void damaged(const std::string& what) const;

@@ -39,9 +39,12 @@ std::string upper(std::string_view s) {
 // The key size INDEX ON gives an expression: its result length, a number's width.
 int keySizeOf(const Expression& e) {
     switch (e.type()) {
-        case core::Type::Date: return 8;
-        case core::Type::Logical: return 1;
-        default: return e.length();
+        case core::Type::Date:
+            return 8;
+        case core::Type::Logical:
+            return 1;
+        default:
+            return e.length();
     }
 }
 
@@ -67,7 +70,8 @@ std::unique_ptr<Table> Table::adopt(std::unique_ptr<DbfFile> dbf) {
 }
 
 std::unique_ptr<Table> Table::open(const std::string& path, const std::string& displayName, bool exclusive) {
-    auto dbf = DbfFile::open(path, exclusive ? SharedFile::Mode::Exclusive : SharedFile::Mode::Shared, displayName);
+    auto dbf =
+        DbfFile::open(path, exclusive ? SharedFile::Mode::Exclusive : SharedFile::Mode::Shared, displayName);
     if (!dbf) return nullptr;
     return adopt(std::move(dbf));
 }
@@ -116,10 +120,18 @@ core::Date Table::today() const {
     return (clock_ ? clock_ : &systemClock)->today();
 }
 
-const std::string& Table::path() const { return dbf_->path(); }
-const std::string& Table::displayName() const { return dbf_->displayName(); }
-bool Table::shared() const { return dbf_->shared(); }
-const Layout& Table::layout() const { return dbf_->layout(); }
+const std::string& Table::path() const {
+    return dbf_->path();
+}
+const std::string& Table::displayName() const {
+    return dbf_->displayName();
+}
+bool Table::shared() const {
+    return dbf_->shared();
+}
+const Layout& Table::layout() const {
+    return dbf_->layout();
+}
 
 uint32_t Table::recordCount() {
     if (unwritten_) return dbf_->recordCount() + 1;
@@ -297,13 +309,17 @@ void Table::put(std::string_view name, const core::Value& value) {
     dirty_ = true;
 }
 
-core::Value Table::get(std::string_view name) const { return readField(fieldOf(name), buffer_.data()); }
+core::Value Table::get(std::string_view name) const {
+    return readField(fieldOf(name), buffer_.data());
+}
 
 core::Value Table::evaluate(std::string_view expression) const {
     return Expression::compile(expression, layout()).evaluate(buffer_.data(), recno_);
 }
 
-bool Table::deleted() const { return !eof_ && buffer_[0] == '*'; }
+bool Table::deleted() const {
+    return !eof_ && buffer_[0] == '*';
+}
 
 void Table::deleteRecord() {
     if (eof_ || buffer_[0] == '*') return;
@@ -621,7 +637,9 @@ bool Table::append(bool wait) {
     return true;
 }
 
-bool Table::tryAppendBlank() { return append(false); }
+bool Table::tryAppendBlank() {
+    return append(false);
+}
 
 void Table::appendBlank() {
     // The append byte is waited for; a refused record byte (another station's file lock) is tried again.
@@ -698,7 +716,8 @@ uint32_t Table::appendFrom(Table& source) {
     std::vector<Pair> pairs;
     for (const auto& f : layout().fields) {
         const Field* s = source.layout().field(f.name);
-        if (s && (s->type == f.type || (s->type == 'F' && f.type == 'N') || (s->type == 'N' && f.type == 'F')))
+        if (s &&
+            (s->type == f.type || (s->type == 'F' && f.type == 'N') || (s->type == 'N' && f.type == 'F')))
             pairs.push_back({s, &f});
     }
     const uint32_t count = source.dbf_->refreshCount();
@@ -734,7 +753,9 @@ void Table::setRelation(Table& child, const std::string& expression) {
     positionChildren();
 }
 
-void Table::clearRelations() { relations_.clear(); }
+void Table::clearRelations() {
+    relations_.clear();
+}
 
 void Table::dropRelationsTo(const Table* child) {
     std::erase_if(relations_, [child](const auto& r) { return r->child == child; });

@@ -39,10 +39,11 @@ struct TableFile {
 };
 
 class Table {
-public:
+  public:
     // Opens a table shared or exclusive. Returns nullptr on a sharing conflict; a missing or damaged file
     // throws core::RuntimeError naming `displayName`.
-    static std::unique_ptr<Table> open(const std::string& path, const std::string& displayName, bool exclusive);
+    static std::unique_ptr<Table> open(const std::string& path, const std::string& displayName,
+                                       bool exclusive);
     // Creates (replaces) an empty table and opens it exclusively. Returns nullptr when another holder
     // prevents it; bad fields or a failed creation throw Kind::Creation.
     static std::unique_ptr<Table> create(const std::string& path, const std::string& displayName,
@@ -172,7 +173,7 @@ public:
 
     struct Attached;  // an attached index with its compiled key
 
-private:
+  private:
     Table();
     static std::unique_ptr<Table> adopt(std::unique_ptr<DbfFile> dbf);
 
@@ -205,9 +206,9 @@ private:
     std::vector<char> original_;  // the current record as read, for the old index keys
     uint32_t recno_ = 1;
     bool eof_ = true, bof_ = true, found_ = false;
-    bool dirty_ = false;       // buffer_ differs from the file
-    bool newRecord_ = false;   // appended: keys not yet inserted
-    bool unwritten_ = false;   // exclusive append not yet written
+    bool dirty_ = false;        // buffer_ differs from the file
+    bool newRecord_ = false;    // appended: keys not yet inserted
+    bool unwritten_ = false;    // exclusive append not yet written
     bool indexSynced_ = false;  // the controlling index stands on the current record
     std::vector<uint32_t> lockedRecords_;
     bool fileLocked_ = false;

@@ -42,7 +42,9 @@ WorkAreas::Slot& WorkAreas::slot(int n) {
     return slots_[static_cast<size_t>(n)];
 }
 
-const WorkAreas::Slot& WorkAreas::slot(int n) const { return const_cast<WorkAreas*>(this)->slot(n); }
+const WorkAreas::Slot& WorkAreas::slot(int n) const {
+    return const_cast<WorkAreas*>(this)->slot(n);
+}
 
 void WorkAreas::select(int n) {
     if (n == 0) {
@@ -73,7 +75,9 @@ int WorkAreas::slotOf(std::string_view alias) const {
     return 0;
 }
 
-bool WorkAreas::used(int n) const { return n >= 1 && n <= kSlots && slots_[static_cast<size_t>(n)].table; }
+bool WorkAreas::used(int n) const {
+    return n >= 1 && n <= kSlots && slots_[static_cast<size_t>(n)].table;
+}
 
 const std::string& WorkAreas::alias(int n) const {
     static const std::string none;
@@ -112,7 +116,9 @@ WorkAreas::OpenResult WorkAreas::create(const std::string& realPath, const std::
     return place(Table::create(realPath, displayName, fields), alias);
 }
 
-void WorkAreas::close() { close(current_); }
+void WorkAreas::close() {
+    close(current_);
+}
 
 void WorkAreas::close(int n) {
     auto& s = slot(n);
@@ -154,7 +160,9 @@ Table* WorkAreas::find(std::string_view alias) {
     return n ? slots_[static_cast<size_t>(n)].table.get() : nullptr;
 }
 
-Table* WorkAreas::at(int n) { return used(n) ? slots_[static_cast<size_t>(n)].table.get() : nullptr; }
+Table* WorkAreas::at(int n) {
+    return used(n) ? slots_[static_cast<size_t>(n)].table.get() : nullptr;
+}
 
 void WorkAreas::commitAll() {
     for (auto& s : slots_)

@@ -16,7 +16,7 @@ class Clock;
 namespace xbase {
 
 class WorkAreas {
-public:
+  public:
     static constexpr int kSlots = 255;
     enum class OpenResult { Opened, Conflict };
 
@@ -65,7 +65,7 @@ public:
     void commitAll();
     void unlockAll();
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<Table> table;
         std::string alias;

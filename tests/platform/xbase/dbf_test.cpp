@@ -39,7 +39,8 @@ std::string dumpLine(const DbfFile& dbf, uint32_t recno, const char* record) {
     std::string line = std::to_string(recno) + "\t" + (record[0] == '*' ? "*" : "");
     for (const auto& f : dbf.layout().fields) {
         std::string s(record + f.offset, static_cast<size_t>(f.length));
-        if (f.type == 'N') s.erase(0, s.find_first_not_of(' ') == std::string::npos ? s.size() : s.find_first_not_of(' '));
+        if (f.type == 'N')
+            s.erase(0, s.find_first_not_of(' ') == std::string::npos ? s.size() : s.find_first_not_of(' '));
         s.erase(s.find_last_not_of(' ') + 1);
         line += "\t" + core::cp852ToUtf8(s);
     }
@@ -207,7 +208,8 @@ TEST(DbfFile, DamagedTablesAreRefusedNamedAndLeftAlone) {
         {"header length past the file", [](std::string& b) { putU16(b, 8, 60000); }, "header length"},
         {"header length inside the descriptors", [](std::string& b) { putU16(b, 8, 200); }, "header length"},
         {"header length too small", [](std::string& b) { putU16(b, 8, 40); }, "header length"},
-        {"record length not the sum of the fields", [](std::string& b) { putU16(b, 10, 58); }, "record length"},
+        {"record length not the sum of the fields", [](std::string& b) { putU16(b, 10, 58); },
+         "record length"},
         {"unknown field type", [](std::string& b) { b[32 + 11] = 'X'; }, "descriptor"},
         {"no terminator", [](std::string& b) { b[352] = 'R'; }, "header length"},
         {"not a table", [](std::string& b) { b[0] = 0x30; }, "dBASE"},
@@ -228,7 +230,8 @@ TEST(DbfFile, DamagedTablesAreRefusedNamedAndLeftAlone) {
             } catch (const RuntimeError& e) {
                 EXPECT_EQ(e.kind(), RuntimeError::Kind::Damaged) << damage.name;
                 EXPECT_EQ(e.file(), "24\\03\\slow") << damage.name;
-                EXPECT_NE(e.description().find(damage.says), std::string::npos) << damage.name << ": " << e.what();
+                EXPECT_NE(e.description().find(damage.says), std::string::npos)
+                    << damage.name << ": " << e.what();
             }
             EXPECT_FALSE(areas.used());
         }

@@ -42,7 +42,8 @@ int inChild(const std::function<int()>& body) {
 }
 
 // Which of the ranges another process finds write-locked (through a description of its own).
-std::vector<bool> heldElsewhere(const std::string& path, const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
+std::vector<bool> heldElsewhere(const std::string& path,
+                                const std::vector<std::pair<uint64_t, uint64_t>>& ranges) {
     int mask = inChild([&] {
         int fd = ::open(path.c_str(), O_RDWR);
         if (fd < 0) return 98;
@@ -70,7 +71,7 @@ bool heldElsewhere(const std::string& path, uint64_t offset, uint64_t length = 1
 // Another program holding a table: a child process that takes a classic process lock or a share lock
 // and keeps it until the object goes.
 class OtherProgram {
-public:
+  public:
     enum class Hold { Range, SharedOpen, ExclusiveOpen };
     OtherProgram(const std::string& path, Hold hold, uint64_t offset = 0, uint64_t length = 0) {
         int ready[2], done[2];
@@ -101,7 +102,8 @@ public:
         close(done[0]);
         release_ = done[1];
         char c = 0;
-        if (read(ready[0], &c, 1) != 1 || c != 'y') throw std::runtime_error("the other program failed to hold");
+        if (read(ready[0], &c, 1) != 1 || c != 'y')
+            throw std::runtime_error("the other program failed to hold");
         close(ready[0]);
     }
     ~OtherProgram() {
@@ -110,7 +112,7 @@ public:
         waitpid(pid_, &status, 0);
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int release_ = -1;
 };
@@ -253,7 +255,8 @@ TEST(Locks, TwoOpensInOneProcessNeverLoseEachOthersLocks) {
     // A file lock taken and released around a's record lock leaves it in place.
     ASSERT_TRUE(b.tryFileLock());
     b.unlock();
-    EXPECT_EQ(heldElsewhere(path, {{P + 3, 1}, {P + 4, 1}, {P + 5, 1}}), (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(heldElsewhere(path, {{P + 3, 1}, {P + 4, 1}, {P + 5, 1}}),
+              (std::vector<bool>{true, false, false}));
 
     // A record lock taken and released inside a's file lock does not punch a hole into it.
     a.unlock();
@@ -340,9 +343,8 @@ TEST(Locks, FourConcurrentAppendersLoseNothing) {
     for (const auto& ix : indexes) one += " --index '" + ix + "'";
     one += " --repeat 500 RD=ZZ 'NRD={i}' 'ODB={pid}' MAG=1 'INDEKS=P{i}' DATA=20240320 LP=1";
     std::string out;
-    ASSERT_EQ(testing_support::runCommand("(" + one + " & " + one + " & " + one + " & " + one +
-                                              " & wait) 2>&1",
-                                          &out),
+    ASSERT_EQ(testing_support::runCommand(
+                  "(" + one + " & " + one + " & " + one + " & " + one + " & wait) 2>&1", &out),
               0)
         << out;
     EXPECT_EQ(out, "");

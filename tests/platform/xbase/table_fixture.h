@@ -35,16 +35,18 @@ inline const std::vector<FixtureTable>& fixtureTables() {
 
 // A writable copy of the shop in a temporary directory.
 class Shop {
-public:
+  public:
     Shop() { testing_support::copyFixture(dir_.path()); }
     std::string operator()(const std::string& relative) const { return (dir_.path() / relative).string(); }
     const fs::path& dir() const { return dir_.path(); }
 
-private:
+  private:
     testing_support::TempDir dir_;
 };
 
-inline std::string quoted(const std::string& s) { return "'" + s + "'"; }
+inline std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 inline std::string joinQuoted(const std::vector<std::string>& files) {
     std::string s;
@@ -57,10 +59,9 @@ inline void expectIndexesSound(const std::string& table, const std::vector<std::
     std::string out;
     int status = testing_support::xbcheck("ntx --with-dbf " + quoted(table) + joinQuoted(indexes), &out);
     EXPECT_EQ(status, 0) << out;
-    status = testing_support::runCommand(
-        quoted((testing_support::binDir() / "xbtool").string()) + " verify " + quoted(table) + joinQuoted(indexes) +
-            " 2>&1",
-        &out);
+    status = testing_support::runCommand(quoted((testing_support::binDir() / "xbtool").string()) +
+                                             " verify " + quoted(table) + joinQuoted(indexes) + " 2>&1",
+                                         &out);
     EXPECT_EQ(status, 0) << out;
 }
 

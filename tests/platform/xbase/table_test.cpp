@@ -22,7 +22,9 @@ using core::Value;
 using xbase_testing::expectIndexesSound;
 using xbase_testing::Shop;
 
-Value text(const std::string& s) { return Value::ofText(s); }
+Value text(const std::string& s) {
+    return Value::ofText(s);
+}
 
 // Six records keyed C A E B D F; the ones keyed C, A, D and F are deleted, so both ends of both orders
 // are deleted rows: natural order sees records 3, 4; key order sees B(4), E(3).
@@ -122,10 +124,10 @@ TEST(Table, SeekExactAndSoftPassOverDeletedRecords) {
     SmallTable small;
     Table& t = *small.table;
     const std::vector<SeekCase> cases = {
-        {"B", false, true, 4},   {"B", true, true, 4},   {"B ", false, true, 4},  // the key is "B "
-        {"C", false, false, 7},  {"C", true, false, 3},                           // only on a deleted record
-        {"D", true, false, 3},   {"A", true, false, 4},  {"Z", true, false, 7},
-        {"", false, true, 4},    {"E", false, true, 3},  {"F", false, false, 7},
+        {"B", false, true, 4},  {"B", true, true, 4},  {"B ", false, true, 4},  // the key is "B "
+        {"C", false, false, 7}, {"C", true, false, 3},                          // only on a deleted record
+        {"D", true, false, 3},  {"A", true, false, 4}, {"Z", true, false, 7},
+        {"", false, true, 4},   {"E", false, true, 3}, {"F", false, false, 7},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("seek \"" + c.key + "\" soft " + std::to_string(c.soft));
@@ -188,7 +190,8 @@ TEST(Table, FixtureIndexesReadInTheCheckersOrder) {
             for (table->goTop(); !table->eof(); table->skip()) ours.push_back(table->recno());
             EXPECT_EQ(ours, expected) << index;
             std::vector<uint32_t> backwards;
-            for (table->goBottom(); !table->bof() && !table->eof(); table->skip(-1)) backwards.insert(backwards.begin(), table->recno());
+            for (table->goBottom(); !table->bof() && !table->eof(); table->skip(-1))
+                backwards.insert(backwards.begin(), table->recno());
             EXPECT_EQ(backwards, expected) << index;
         }
     }
@@ -204,7 +207,8 @@ TEST(Table, EveryIndexFollowsEveryKindOfChange) {
         WorkAreas areas;
         areas.select(2);
         std::vector<TableFile> indexes;
-        for (const char* n : {"as.ntx", "as2.ntx", "as3.ntx"}) indexes.push_back({shop(std::string("24/03/") + n), n});
+        for (const char* n : {"as.ntx", "as2.ntx", "as3.ntx"})
+            indexes.push_back({shop(std::string("24/03/") + n), n});
         ASSERT_EQ(areas.use(shop("24/03/as.dbf"), "24\\03\\as", "as", exclusive, indexes),
                   WorkAreas::OpenResult::Opened);
         Table& as = areas.table();
@@ -313,8 +317,9 @@ TEST(Table, CopyToAndAppendFrom) {
     EXPECT_EQ(testing_support::xbcheck("dbf '" + shop("rob/as_01.dbf") + "'", &out), 0) << out;
 
     // Append from: fields matched by name, others blank, a field of another type left blank.
-    auto target = Table::create(shop("rob/x.dbf"), "x",
-                                {{"INDEKS", 'C', 5}, {"CENA0", 'N', 10, 2}, {"NAZWA", 'N', 3}, {"EXTRA", 'C', 4}});
+    auto target =
+        Table::create(shop("rob/x.dbf"), "x",
+                      {{"INDEKS", 'C', 5}, {"CENA0", 'N', 10, 2}, {"NAZWA", 'N', 3}, {"EXTRA", 'C', 4}});
     target->appendBlank();
     target->put("EXTRA", text("kept"));
     EXPECT_EQ(target->appendFrom(shop("24/03/as.dbf"), "as"), 57u);
@@ -405,7 +410,8 @@ void setLe32(std::string& b, size_t at, uint32_t v) {
 // Where the root page's first item keeps its child page.
 size_t firstChildAt(const std::string& ntx) {
     const uint32_t root = le32(ntx, 4);
-    const auto slot = static_cast<unsigned char>(ntx[root + 2]) | static_cast<unsigned char>(ntx[root + 3]) << 8;
+    const auto slot = static_cast<unsigned char>(ntx[root + 2]) | static_cast<unsigned char>(ntx[root + 3])
+                                                                      << 8;
     return root + static_cast<size_t>(slot);
 }
 
@@ -420,7 +426,11 @@ TEST(Table, DamagedIndexesAreRefusedNamedAndLeftAlone) {
         {"root page outside the file", [](std::string& b) { setLe32(b, 4, 1024 * 100); }},
         {"child page outside the file", [](std::string& b) { setLe32(b, firstChildAt(b), 1024 * 100); }},
         {"loop in the tree", [](std::string& b) { setLe32(b, firstChildAt(b), le32(b, 4)); }},
-        {"unknown signature", [](std::string& b) { b[0] = 0; b[1] = 1; }},
+        {"unknown signature",
+         [](std::string& b) {
+             b[0] = 0;
+             b[1] = 1;
+         }},
     };
     for (const auto& damage : damages) {
         SCOPED_TRACE(damage.name);

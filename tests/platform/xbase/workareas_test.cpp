@@ -70,7 +70,8 @@ TEST(WorkAreas, MissingFilesAreErrorsAndIndexConflictsLeaveTheSlotEmpty) {
         EXPECT_EQ(e.file(), "24\\03\\nosuch");
     }
     try {
-        areas.use(shop("24/03/pk.dbf"), "pk", "pk", false, {{shop("24/03/nosuch.ntx"), "24\\03\\nosuch.ntx"}});
+        areas.use(shop("24/03/pk.dbf"), "pk", "pk", false,
+                  {{shop("24/03/nosuch.ntx"), "24\\03\\nosuch.ntx"}});
         FAIL();
     } catch (const RuntimeError& e) {
         EXPECT_EQ(e.kind(), RuntimeError::Kind::Missing);

@@ -2,18 +2,10 @@
 
 #include "lib/fun3.h"
 #include "platform/context.h"
+#include "platform/core/text.h"
 #include "platform/settings/settings.h"
 
 namespace {
-
-std::string upper(std::string_view text) {
-    std::string s(text);
-    for (auto& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 }  // namespace
 
@@ -117,11 +109,11 @@ std::string structureText(std::string_view path, const std::vector<xbase::Field>
 
 std::string extendedRowKey(Context& ctx, std::string_view nodb, std::string_view nodb1) {
     const std::string priced = "mag+indeks+STR(cena,10,2)+lp";
-    std::string name = upper(nodb), both = upper(std::string(nodb) + std::string(nodb1));
-    if (contains(name, "RVT")) return priced;
-    if (contains(both, "SOLDINE")) return priced;
+    std::string name = core::upperAscii(nodb), both = core::upperAscii(std::string(nodb) + std::string(nodb1));
+    if (core::contains(name, "RVT")) return priced;
+    if (core::contains(both, "SOLDINE")) return priced;
     if (FILE_X("PESKU.TXT") || FILE_X("TYNEX.TXT")) return priced;
-    if (contains(name, "BUT")) return priced;
+    if (core::contains(name, "BUT")) return priced;
     // J_RABAT_AS comes only from a parameter file written by the stock-keeping system; without it the
     // condition does not hold.
     if (ctx.settings->exists("J_RABAT_AS") && ctx.settings->get("J_RABAT_AS").isText() &&

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/context.h"
+#include "platform/core/text.h"
 #include "platform/screen/keyboard.h"
 #include "platform/screen/screen.h"
 
@@ -22,12 +23,6 @@ const char* kindText(core::RuntimeError::Kind kind) {
         case K::Other: break;
     }
     return "Blad";
-}
-
-std::string upper(std::string text) {
-    for (auto& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 }  // namespace
@@ -78,7 +73,7 @@ ErrorChoice runtimeErrorBox(Context& ctx, const core::RuntimeError& error, bool 
         if (key == screen::key::Enter) chosen = selected;
         if (key > 0 && key < 256)
             for (int i = 0; i < n; ++i)
-                if (upper(std::string(1, static_cast<char>(key)))[0] == choices[static_cast<size_t>(i)][0]) chosen = i;
+                if (core::upperAscii(std::string(1, static_cast<char>(key)))[0] == choices[static_cast<size_t>(i)][0]) chosen = i;
         if (chosen < 0) continue;
         s.restore(saved);
         s.setColour(colours);

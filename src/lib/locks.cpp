@@ -4,21 +4,13 @@
 
 #include "lib/fun1.h"
 #include "platform/context.h"
+#include "platform/core/text.h"
 #include "platform/os/path.h"
 #include "platform/screen/keyboard.h"
 #include "platform/screen/screen.h"
 #include "platform/xbase/workareas.h"
 
 namespace {
-
-std::string upper(std::string_view text) {
-    std::string s(text);
-    for (auto& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-bool beginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // Tries `attempt` until it succeeds or the wait runs out, pausing `step` seconds between attempts; a key
 // press ends a pause early and is consumed. With the wait at 0 it tries until it succeeds.
@@ -39,8 +31,8 @@ bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool e
     Procedure proc(ctx, "NET_USE");
     auto region = ctx.screen->save(15, 30, 20, 72);
     std::string name = std::string(file) + ".dbf";
-    std::string upperName = upper(file);
-    if (exclusive && !beginsWith(upperName, "ROB\\") && !beginsWith(upperName, "STRUKT"))
+    std::string upperName = core::upperAscii(file);
+    if (exclusive && !core::beginsWith(upperName, "ROB\\") && !core::beginsWith(upperName, "STRUKT"))
         OKNO_(ctx, "Otwieram plik " + name, "...");
     std::string path = os::resolve(name);
     bool opened = retry(ctx, wait, 1.0, [&] {

@@ -9,6 +9,7 @@
 #include "lib/locks.h"
 #include "platform/context.h"
 #include "platform/core/error.h"
+#include "platform/core/text.h"
 #include "platform/os/clock.h"
 #include "platform/os/files.h"
 #include "platform/os/path.h"
@@ -16,24 +17,13 @@
 
 namespace {
 
-std::string trim(std::string_view s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string_view::npos) return {};
-    return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
-}
-
-std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 [[noreturn]] void malformed(std::string_view structure, const std::string& why) {
     throw core::RuntimeError(core::RuntimeError::Kind::Creation,
                              "malformed structure text (" + why + "): " + std::string(structure));
 }
 
 int number(std::string_view structure, const std::string& text) {
-    std::string t = trim(text);
+    std::string t = core::trimBlanks(text);
     if (t.empty()) malformed(structure, "missing number");
     for (char c : t)
         if (!std::isdigit(static_cast<unsigned char>(c))) malformed(structure, "not a number: " + t);
@@ -54,8 +44,8 @@ std::vector<xbase::Field> parseFields(std::string_view structure, std::string_vi
     std::vector<xbase::Field> fields;
     for (size_t i = 0; i < items.size(); i += 4) {
         xbase::Field f;
-        f.name = upper(trim(items[i]));
-        std::string type = upper(trim(items[i + 1]));
+        f.name = core::upperAscii(core::trimBlanks(items[i]));
+        std::string type = core::upperAscii(core::trimBlanks(items[i + 1]));
         if (f.name.empty() || f.name.size() > 10) malformed(structure, "field name");
         if (type.size() != 1 || std::string("CNDL").find(type[0]) == std::string::npos)
             malformed(structure, "field type of " + f.name);

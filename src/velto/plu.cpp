@@ -4,19 +4,12 @@
 
 #include "lib/fun3.h"
 #include "platform/context.h"
+#include "platform/core/text.h"
 #include "platform/settings/settings.h"
 #include "platform/xbase/workareas.h"
 #include "velto/period.h"
 
 namespace {
-
-std::string upper(std::string s) {
-    for (auto& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 std::string_view raw(const xbase::Field* f, const char* record) {
     return f ? std::string_view(record + f->offset, static_cast<size_t>(f->length)) : std::string_view();
@@ -77,7 +70,7 @@ PluRules pluRules(Context& ctx, const xbase::Table& goods, std::string_view desc
     if (!s.exists("J_PTUZ")) r.missingRates.emplace_back("J_PTUZ");
     r.skipLeadingZeros = s.text("J_KOD13ZN") == "N";
     r.levels = static_cast<int>(s.number("J_POZIOM"));
-    r.longForm = contains(description, "3000");
+    r.longForm = core::contains(description, "3000");
     r.fromGoodsTable = fromGoodsTable;
     if (fromGoodsTable && FILE_X("VOSK.TXT")) r.flags = "01100";
     r.keepPolishLetters = FILE_X("DAJ.PL");
@@ -95,8 +88,8 @@ PluRules pluRules(Context& ctx, const xbase::Table& goods, std::string_view desc
     if (r.kod13) {
         std::string company;
         if (auto* firma = ctx.areas->find("firma"))
-            company = upper(firma->get("NODB").text + firma->get("NODB1").text);
-        r.cutWeighedCodes = !contains(company, "KOSTRAN") && (contains(company, "MELKO") || FILE_X("MELKO.TXT"));
+            company = core::upperAscii(firma->get("NODB").text + firma->get("NODB1").text);
+        r.cutWeighedCodes = !core::contains(company, "KOSTRAN") && (core::contains(company, "MELKO") || FILE_X("MELKO.TXT"));
     }
     return r;
 }

@@ -1,9 +1,11 @@
 // xbase-bench DIR: figures of the table engine on an unpacked copy of the 200,000-article shop
 // (shop-200k.tar.xz). Works on copies in a scratch directory; DIR is not changed.
-// Prints one line per figure: "name seconds" (or "name value" for counts and memory).
+// Prints one line per figure: "name seconds" (or "name value" for counts and memory); each timed figure is
+// followed by "name_cpu seconds", the user and system time it took (wall time misleads on a busy machine).
 //
 //   xbase-bench DIR                 all figures
-//   xbase-bench --appends N TABLE   (internal) N shared appends, for counting system calls under strace
+//   xbase-bench --appends N DIR [exclusive]   N appends to DIR/dow.dbf and its indexes (shared unless
+//                                            told), for counting system calls under strace and checking files
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,10 +27,23 @@ using core::Value;
 
 namespace {
 
-double seconds(const std::function<void()>& work) {
+double cpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    auto s = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return s(ru.ru_utime) + s(ru.ru_stime);
+}
+
+// Runs the work and prints "name wall" and "name_cpu cpu".
+void timed(const std::string& name, const std::function<void()>& work) {
+    double cpu = cpuSeconds();
     auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu = cpuSeconds() - cpu;
+    std::printf("%s %.3f\n%s_cpu %.3f\n", name.c_str(), wall, name.c_str(), cpu);
 }
 
 // Runs a phase in a child process, so that its peak memory is its own.
@@ -54,7 +69,9 @@ long peakKib() {
     return ru.ru_maxrss;
 }
 
-std::string path(const fs::path& p) { return p.string(); }
+std::string path(const fs::path& p) {
+    return p.string();
+}
 
 std::unique_ptr<xbase::Table> openDow(const fs::path& dir, bool exclusive) {
     auto t = xbase::Table::open(path(dir / "dow.dbf"), "dow.dbf", exclusive);
@@ -108,8 +125,8 @@ void copyDow(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--appends") {
-        auto t = openDow(argv[3], false);
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--appends") {
+        auto t = openDow(argv[3], argc == 5 && std::string(argv[4]) == "exclusive");
         appendRows(*t, std::atoi(argv[2]), 0);
         return 0;
     }
@@ -131,8 +148,7 @@ int main(int argc, char** argv) {
                               std::pair{"index_build_upper_nazwa", "UPPER(NAZWA)"}}) {
         phase([&, name = name, expr = expr] {
             auto t = xbase::Table::open(path(scratch / "as.dbf"), "as.dbf", true);
-            double s = seconds([&] { t->indexOn(path(scratch / "bench.ntx"), "bench.ntx", expr); });
-            std::printf("%s %.3f\n", name, s);
+            timed(name, [&] { t->indexOn(path(scratch / "bench.ntx"), "bench.ntx", expr); });
             std::printf("%s_peak_kib %ld\n", name, peakKib());
         });
     }
@@ -150,10 +166,9 @@ int main(int argc, char** argv) {
                 keys.push_back(t->get("MAG").text + t->get("INDEKS").text);
             }
             int found = 0;
-            double s = seconds([&] {
+            timed(std::string("seeks_200000_") + (exclusive ? "exclusive" : "shared"), [&] {
                 for (auto& k : keys) found += t->seekKey(k, true) ? 1 : 0;
             });
-            std::printf("seeks_200000_%s %.3f\n", exclusive ? "exclusive" : "shared", s);
             std::printf("seeks_%s_found %d\n", exclusive ? "exclusive" : "shared", found);
             std::printf("seeks_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
         });
@@ -164,9 +179,10 @@ int main(int argc, char** argv) {
         copyDow(period, dir);
         phase([&] {
             auto t = openDow(dir, exclusive);
-            double s = seconds([&] { appendRows(*t, 100000, 0); });
-            t->close();
-            std::printf("appends_100000_%s %.3f\n", exclusive ? "exclusive" : "shared", s);
+            timed(std::string("appends_100000_") + (exclusive ? "exclusive" : "shared"), [&] {
+                appendRows(*t, 100000, 0);
+                t->close();
+            });
             std::printf("appends_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
         });
     }
@@ -177,8 +193,8 @@ int main(int argc, char** argv) {
             fs::path dir = scratch / ("dow_c" + std::to_string(n));
             copyDow(period, dir);
             std::string out = path(scratch / "strace.txt");
-            std::string cmd = "strace -f -c -o '" + out + "' '" + fs::absolute(argv[0]).string() + "' --appends " +
-                              std::to_string(n) + " '" + path(dir) + "' >/dev/null 2>&1";
+            std::string cmd = "strace -f -c -o '" + out + "' '" + fs::absolute(argv[0]).string() +
+                              "' --appends " + std::to_string(n) + " '" + path(dir) + "' >/dev/null 2>&1";
             if (std::system(cmd.c_str()) != 0) return -1L;
             std::ifstream in(out);
             std::string line, last;

@@ -21,8 +21,7 @@ using xbase::SharedFile;
 
 namespace {
 
-constexpr uint32_t kBlock = 1024;         // records per read
-constexpr size_t kBandBytes = 16u << 20;  // the part of the sorted copy gathered in memory at a time
+constexpr uint32_t kBlock = 1024;  // records per read
 
 core::Date today(Context& ctx) {
     static os::SystemClock system;
@@ -61,7 +60,8 @@ std::string sendingOrder(bool wholeNames) {
     return wholeNames ? "nazwa+mag+indeks" : "SUBSTR(nazwa,1,17)+mag+indeks";
 }
 
-WorkingCopies makeWorkingCopies(Context& ctx, xbase::Table& goods, bool wholeNames, int station) {
+WorkingCopies makeWorkingCopies(Context& ctx, xbase::Table& goods, bool wholeNames, int station,
+                                size_t bandBytes) {
     WorkingCopies copies{"rob\\as_" + STR2(station), "rob\\ass" + STR2(station), 0};
     goods.commit();
     const xbase::Layout& layout = goods.layout();
@@ -125,7 +125,7 @@ WorkingCopies makeWorkingCopies(Context& ctx, xbase::Table& goods, bool wholeNam
     auto input = DbfFile::open(os::resolve(firstFile), SharedFile::Mode::Exclusive, firstFile);
     if (!input) throw RuntimeError(RuntimeError::Kind::Other, "working copy held elsewhere", firstFile);
     auto sorted = createTable(ctx, copies.sorted, layout.fields);
-    const uint32_t band = std::max<uint32_t>(1, static_cast<uint32_t>(kBandBytes / rl));
+    const uint32_t band = std::max<uint32_t>(1, static_cast<uint32_t>(bandBytes / rl));
     std::vector<char> gathered(static_cast<size_t>(std::min(band, std::max<uint32_t>(copies.records, 1))) *
                                rl);
     for (uint32_t low = 0; low < copies.records; low += band) {

@@ -7,6 +7,7 @@
 // The goods table is read once, sequentially, in large blocks; the sorted copy is written from the first
 // copy in bands of a bounded size, each filled by one sequential pass, so memory stays bounded whatever
 // the size of the goods table.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,5 +25,9 @@ struct WorkingCopies {
 // first 17 characters of the name; then the warehouse and the goods index.
 std::string sendingOrder(bool wholeNames);
 
+// How much of the sorted copy is gathered in memory at a time.
+inline constexpr size_t kSortBand = 16u << 20;
+
 // Makes both copies from the goods table (open in its work area; it is only read).
-WorkingCopies makeWorkingCopies(Context& ctx, xbase::Table& goods, bool wholeNames, int station);
+WorkingCopies makeWorkingCopies(Context& ctx, xbase::Table& goods, bool wholeNames, int station,
+                                size_t bandBytes = kSortBand);

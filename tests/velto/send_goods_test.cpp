@@ -176,13 +176,32 @@ TEST(SendGoods, DialogScreenAndAbandon) {
 }
 
 TEST(SendGoods, DialogFieldChecks) {
-    SendShop shop;
-    // An empty Rd cannot be left; the quantity switch takes only T or N.
-    shop.type({key::Up, key::Up, key::Up, key::ctrl('Y'), key::Enter, 'X', key::Enter, key::Esc});
-    int attempts = 0;
-    shop.keys().onKeyWanted([&](double) { return ++attempts > 1 ? key::Esc : 0; });
-    EXPECT_FALSE(TWORZ_U(shop.ctx));
-    EXPECT_EQ(shop.row(5).substr(14, 3), "X  ");
+    struct Case {
+        const char* what;
+        std::vector<int> keys;  // from the warehouse field, where the cursor starts
+        int row, col;           // where the cursor stands after them
+        std::string shown;      // what the field then shows
+    } cases[] = {
+        {"an empty type stays", {key::Up, key::Up, key::Up, key::ctrl('Y'), key::Enter}, 5, 14, "   "},
+        {"a type is left", {key::Up, key::Up, key::Up, 'W', 'Z', key::Del, key::Enter}, 5, 24, "WZ "},
+        {"only T or N for the quantity", {key::Enter, 'Y', key::Enter}, 8, 51, "Y"},
+        {"T for the quantity", {key::Enter, 'T', key::Enter}, 10, 51, "T"},
+    };
+    for (auto& c : cases) {
+        SendShop shop;
+        shop.type(c.keys);
+        screen::CursorState cursor;
+        shop.keys().onKeyWanted([&](double) {
+            cursor = shop.keys().cursor();
+            return key::Esc;
+        });
+        EXPECT_FALSE(TWORZ_U(shop.ctx)) << c.what;
+        EXPECT_EQ(cursor.row, c.row) << c.what;
+        EXPECT_EQ(cursor.col, c.col) << c.what;
+        int at = c.row == 5 ? 14 : 51;
+        EXPECT_EQ(shop.row(c.row == 10 ? 8 : c.row).substr(static_cast<size_t>(at), c.shown.size()), c.shown)
+            << c.what;
+    }
 }
 
 TEST(SendGoods, LeafletTypeEndsTheDialogAtOnce) {
@@ -202,20 +221,7 @@ TEST(SendGoods, LeafletTypeEndsTheDialogAtOnce) {
 TEST(SendGoods, WithoutBarCodesOrLevels) {
     // A goods table without KOD13 and CENAM: no warehouse field (warehouses 1 to 9, or the register's),
     // no price level, and codes from the goods index.
-    SendShop shop([] {
-        auto as = xbase::Table::open("24/03/as.dbf", "as", true);
-        std::vector<std::string> kept;
-        for (auto& f : as->layout().fields)
-            if (f.name != "KOD13" && f.name != "CENAM") kept.push_back(f.name);
-        as->copyTo("24/03/as_new.dbf", "as_new", kept);
-        as->close();
-        std::filesystem::rename("24/03/as_new.dbf", "24/03/as.dbf");
-        auto fresh = xbase::Table::open("24/03/as.dbf", "as", true);
-        fresh->indexOn("24/03/as.ntx", "as.ntx", "MAG+INDEKS");
-        fresh->indexOn("24/03/as2.ntx", "as2.ntx", "UPPER(NAZWA)+MAG");
-        fresh->close();
-        xbase::Table::open("24/03/as.dbf", "as", true);  // keep the fixture's other index files valid
-    });
+    SendShop shop([] { goodsWithout({"KOD13", "CENAM"}); });
     Sent sent = sendGoods(shop, {key::Enter});
     ASSERT_TRUE(sent.result);
     EXPECT_EQ(shop.settings.text("M_MAGAZYN"), "123456789");

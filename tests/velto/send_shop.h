@@ -4,6 +4,7 @@
 // menu's selection (register 01) and the register table held in its slot.
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -92,6 +93,21 @@ struct SendShop : testing_support::Harness {
     }
 };
 
+// Replaces the goods table by a copy without some fields, with its orders rebuilt (before start-up).
+inline void goodsWithout(const std::vector<std::string>& dropped) {
+    auto as = xbase::Table::open("24/03/as.dbf", "as", true);
+    std::vector<std::string> kept;
+    for (auto& f : as->layout().fields)
+        if (std::find(dropped.begin(), dropped.end(), f.name) == dropped.end()) kept.push_back(f.name);
+    as->copyTo("24/03/as_new.dbf", "as_new", kept);
+    as->close();
+    std::filesystem::rename("24/03/as_new.dbf", "24/03/as.dbf");
+    auto fresh = xbase::Table::open("24/03/as.dbf", "as", true);
+    fresh->indexOn("24/03/as.ntx", "as.ntx", "MAG+INDEKS");
+    fresh->indexOn("24/03/as2.ntx", "as2.ntx", "UPPER(NAZWA)+MAG");
+    fresh->close();
+}
+
 // The operator at the keyboard: each step's key is pressed once its text is on the screen, in order, so
 // that timed messages pass without swallowing keys meant for the questions after them.
 struct Operator {
@@ -121,6 +137,7 @@ inline std::string driver(const std::string& arguments) {
 
 // A register that has its departments programmed, as PLUs need.
 inline void programDepartments() {
+    std::filesystem::create_directories("velto");
     testing_support::writeFile("velto/data_in.txt",
                                "S;D;1;1;7;\r\nH;1;01;Dzial 1;0;A;1000;00;\r\nH;1;02;Dzial 2;0;B;1000;00;\r\n"
                                "H;1;03;Dzial 3;0;C;1000;00;\r\nH;1;04;Dzial 4;0;D;1000;00;\r\n"

@@ -73,11 +73,6 @@ std::string NtxIndex::Impl::fitKey(std::string_view key) const {
 
 bool NtxIndex::Impl::pageInFile(uint32_t offset) {
     if (offset % kNtxPageSize != 0 || offset < kNtxPageSize) return false;
-    if (offset + uint64_t{kNtxPageSize} <= fileSize) return true;
-    if (shared() && !fileSizeFresh) {  // another process may have grown the file
-        fileSize = file->size();
-        fileSizeFresh = true;
-    }
     return offset + uint64_t{kNtxPageSize} <= fileSize;
 }
 
@@ -126,14 +121,14 @@ void NtxIndex::Impl::refreshHeader() {
     if (file->readAt(h, sizeof h, 0) != sizeof h) damaged("shorter than its header");
     uint16_t sig = getU16(h), ver = getU16(h + 2);
     uint32_t r = getU32(h + 4), f = getU32(h + 8);
-    fileSizeFresh = false;
+    // Unchanged words mean no other process changed the file since our last operation, and only a change
+    // grows it: the size we know is still the size.
     if (sig == signature && ver == version && r == root && f == freeHead) return;
     // Another process changed the index: nothing cached describes it any more.
     dropCache();
     ++generation;
     leafDepth = -1;
     fileSize = file->size();
-    fileSizeFresh = true;
     checkHeaderWords(sig, r, f);
     signature = sig;
     version = ver;

@@ -89,6 +89,8 @@ struct NtxIndex::Impl {
     // Header words as last read or written.
     uint16_t signature = 0, version = 0;
     uint32_t root = 0, freeHead = 0;
+    // The file size: read at open and whenever the header shows another process's change (the only way
+    // it grows besides our own updates), so that a new page needs no look at the file.
     uint64_t fileSize = 0;
 
     std::vector<std::unique_ptr<NtxPage>> cache;  // by page number
@@ -101,7 +103,6 @@ struct NtxIndex::Impl {
     std::vector<uint32_t> dirty;
     uint32_t savedRoot = 0, savedFree = 0;
     uint64_t savedFileSize = 0;
-    bool fileSizeFresh = false;
 
     // The cursor: the current entry, and the path to it while the tree is unchanged.
     Path path;

@@ -76,10 +76,6 @@ NtxPage& NtxIndex::Impl::allocPage() {
         if (next != 0 && (next == offset || !pageInFile(next))) damaged("free page chain leaves the file");
         freeHead = next;
     } else {
-        if (shared() && !fileSizeFresh) {
-            fileSize = file->size();
-            fileSizeFresh = true;
-        }
         uint64_t end = (fileSize + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
         if (end > UINT32_MAX - kNtxPageSize) damaged("index file too large");
         offset = static_cast<uint32_t>(end);

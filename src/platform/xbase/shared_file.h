@@ -13,13 +13,14 @@
 namespace xbase {
 
 class SharedFile {
-public:
+  public:
     enum class Mode { Shared, Exclusive };
 
     // Opens an existing file. Returns nullptr on a sharing conflict (another process, or another user in
     // this process, holds it in a mode that excludes ours). A missing or unreadable file throws
     // core::RuntimeError naming `displayName`.
-    static std::shared_ptr<SharedFile> open(const std::string& path, Mode mode, const std::string& displayName);
+    static std::shared_ptr<SharedFile> open(const std::string& path, Mode mode,
+                                            const std::string& displayName);
     // Creates (or replaces) a file, held exclusively; it is truncated only once the exclusive hold is
     // granted. Returns nullptr when another holder prevents it.
     static std::shared_ptr<SharedFile> create(const std::string& path, const std::string& displayName);
@@ -50,7 +51,7 @@ public:
     // Whether some other process holds a lock that would conflict with a write lock on the range.
     bool lockedElsewhere(uint64_t offset, uint64_t length) const;
 
-private:
+  private:
     SharedFile(int fd, std::string path, std::string displayName, Mode mode, uint64_t dev, uint64_t ino);
     int fd_;
     std::string path_;

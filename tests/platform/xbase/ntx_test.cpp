@@ -546,6 +546,44 @@ TEST(NtxSharing, ChangeByAnotherProcessIsSeen) {
     EXPECT_TRUE(ix->seek("K00101"));
 }
 
+// Two processes grow one index in turns, each adding pages at the end of the file: neither takes a page
+// the other has just added, and every entry of both arrives.
+TEST(NtxSharing, PagesAddedInTurnNeverCollide) {
+    TempDir dir;
+    auto file = dir / "k.ntx";
+    ASSERT_TRUE(buildNumbered(file, 100, 1, Mode::Exclusive));
+    constexpr int kTurns = 12, kBatch = 80;  // a batch splits leaves more than once
+    auto batch = [&](NtxIndex& ix, int turn, int side) {
+        for (int i = 0; i < kBatch; ++i) {
+            char k[16];
+            snprintf(k, sizeof k, "K%d%02d%03d", side + 1, turn, i);
+            ix.insert(k, static_cast<uint32_t>(1000 + (side * kTurns + turn) * kBatch + i));
+        }
+    };
+    Peer peer([&](Peer& p) {
+        auto ix = NtxIndex::open(file.string(), Mode::Shared, "k.ntx");
+        ix->seek("K");  // pages cached before the other side changes the file
+        for (int turn = 0; turn < kTurns; ++turn) {
+            if (p.receive() != 't') throw std::runtime_error("out of step");
+            batch(*ix, turn, 1);
+            p.send('d');
+        }
+    });
+    auto ix = NtxIndex::open(file.string(), Mode::Shared, "k.ntx");
+    ix->seek("K");
+    peer.go();
+    for (int turn = 0; turn < kTurns; ++turn) {
+        batch(*ix, turn, 0);
+        peer.send('t');
+        ASSERT_EQ(peer.receive(), 'd');
+    }
+    ASSERT_EQ(peer.wait(), 0);
+    EXPECT_EQ(allEntries(*ix).size(), 100u + 2 * kTurns * kBatch);
+    EXPECT_TRUE(ix->verify(0, nullptr).empty());
+    auto again = NtxIndex::open(file.string(), Mode::Shared, "again.ntx");
+    EXPECT_EQ(allEntries(*again), allEntries(*ix));
+}
+
 // During a shared update the index lock byte is write-locked, seen by other processes through both kinds
 // of fcntl locks; an exclusive update locks nothing.
 TEST(NtxSharing, UpdateHoldsTheLockByte) {

@@ -1,0 +1,247 @@
+#include "velto/posting.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "lib/fun1.h"
+#include "lib/locks.h"
+#include "platform/context.h"
+#include "platform/core/cp852.h"
+#include "platform/core/text.h"
+#include "platform/os/clock.h"
+#include "platform/screen/keyboard.h"
+#include "platform/settings/settings.h"
+#include "platform/xbase/field.h"
+#include "platform/xbase/workareas.h"
+#include "velto/period.h"
+
+using namespace core::literals;
+using core::Value;
+using xbase::Table;
+
+namespace {
+
+constexpr double kNumberWait = 30;  // the dictionary record, while the number is taken
+constexpr double kRecordWait = 15;  // every appended or changed record
+constexpr double kLastNumber = 99999999;
+constexpr double kCounterLimit = 99999999;  // a sales counter above it starts again from 0
+
+std::string number8(double n) { return xbase::formatNumber(n, 8, 0); }
+
+std::string twoDigits(int n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; }
+
+// Makes a slot current and locks its current record, with the retries of REC_LOCK.
+bool lockIn(Context& ctx, int slot, double wait) {
+    ctx.areas->select(slot);
+    return REC_LOCK(ctx, wait);
+}
+
+// The fields of the document kind that its headers and rows carry.
+struct Kind {
+    std::string r_p, s_z, rd, kto;
+};
+
+// Takes the document's number from the kind's counter (see REP_DOW_ZETO) and reads the kind's fields.
+Kind takeNumber(Context& ctx, const std::string& rd) {
+    auto& areas = *ctx.areas;
+    auto& settings = *ctx.settings;
+    int slowSlot = areas.slotOf("slow");
+    Table& slow = areas.table("slow");
+    if (slow.order() == 0) slow.setOrder(1);
+    bool known = slow.seek(Value::ofText(rd), false);
+    if (known && lockIn(ctx, slowSlot, kNumberWait)) {
+        std::string nrd = firstFreeNumber(ctx, rd, slow.get("NRD").number + 1);
+        slow.put("NRD", Value::ofNumber(core::readNumber(nrd)));
+        slow.unlock();
+        settings.set("M_NRD", Value::ofText(nrd));
+    } else {
+        // Without the counter the caller's number stands, unless a header has taken it meanwhile.
+        std::string nrd = settings.text("M_NRD");
+        settings.set("M_NRD", Value::ofText(firstFreeNumber(ctx, rd, core::readNumber(nrd))));
+    }
+    Kind kind;
+    kind.r_p = slow.get("R_P").text;
+    kind.s_z = slow.get("S_Z").text;
+    kind.rd = slow.get("RD").text;
+    kind.kto = slow.get("KTO").text;
+    return kind;
+}
+
+// The register the sales came from: its description (26 characters) and port, as the header's name.
+std::string registerName(Context& ctx) {
+    std::string description;
+    double port = 0;
+    if (Table* velto = ctx.areas->find("velto")) {
+        description = velto->get("POPIS").text;
+        port = velto->get("PPORT").number;
+    } else if (ctx.settings->exists("OPIS")) {
+        description = ctx.settings->text("OPIS");
+        port = ctx.settings->number("PORT");
+    }
+    description.resize(26, ' ');
+    return description + "Port:" + xbase::formatNumber(port, 2, 0);
+}
+
+bool onGoods(const Table& as, const std::string& key) {
+    return !as.eof() && !as.deleted() && as.get("MAG").text + as.get("INDEKS").text == key;
+}
+
+// The goods record of a row: the one the row was matched to, where the scratch table's relation has put
+// the goods table, or found by its key. False when it is gone.
+bool findGoods(Table& as, const std::string& key, uint32_t matched) {
+    if (matched) {
+        as.goTo(matched);
+        if (onGoods(as, key)) return true;
+    } else if (onGoods(as, key)) {
+        return true;
+    }
+    return as.seekKey(key, false);
+}
+
+// Books a row's quantity against the locked goods record.
+void bookGoods(Table& as, double q, core::Date date) {
+    as.put("ILOSC", Value::ofNumber(as.get("ILOSC").number - q));
+    as.put("B_R_I", Value::ofNumber(as.get("B_R_I").number + q));
+    if (as.hasField("B_R_I_SD")) as.put("B_R_I_SD", Value::ofNumber(as.get("B_R_I_SD").number + q));
+    if (!as.hasField("DATA_PZ") || !as.hasField("ILOSC_SD") || !as.hasField("ILOSC_PZ")) return;
+    core::Date received = as.get("DATA_PZ").date;
+    if (!received.empty() && received > date) return;
+    if (as.get("ILOSC_PZ").number <= 0 && received.empty()) {
+        as.put("DATA_PZ", Value::ofDate(date));
+        as.put("ILOSC_SD", Value::ofNumber(0));
+    }
+    double sold = as.get("ILOSC_SD").number;
+    as.put("ILOSC_SD", Value::ofNumber(sold > kCounterLimit ? 0 : sold + q));
+    if (as.hasField("DATA_SD")) as.put("DATA_SD", Value::ofDate(date));
+}
+
+}  // namespace
+
+std::string firstFreeNumber(Context& ctx, std::string_view kind, double from) {
+    Table& dowod = ctx.areas->table("dowod");
+    if (dowod.order() != 1) dowod.setOrder(1);
+    std::string rd(kind);
+    rd.resize(3, ' ');
+    double n = std::max(1.0, std::floor(from));
+    while (n < kLastNumber && dowod.seekKey(rd + number8(n), false)) ++n;
+    return number8(n);
+}
+
+std::string amountText(double value) {
+    value = NEWROUND(value, 2);
+    std::string digits = xbase::formatNumber(std::fabs(value), 12, 2);
+    if (digits.find('*') != std::string::npos) return "*** *** ***.**";
+    std::string whole = core::trimBlanks(digits.substr(0, 9)), text;
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0) text += ' ';
+        text += whole[i];
+    }
+    return (value < 0 ? "-" : "") + text + digits.substr(9);
+}
+
+bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
+    Procedure proc(ctx, "REP_DOW_ZETO");
+    auto& areas = *ctx.areas;
+    auto& settings = *ctx.settings;
+    const int remembered = areas.current();
+    const int asSlot = areas.slotOf("as"), dowSlot = areas.slotOf("dow"), dowodSlot = areas.slotOf("dowod");
+    Table& as = areas.table("as");
+    Table& dd = areas.table("dd");
+    Table& dow = areas.table("dow");
+    Table& dowod = areas.table("dowod");
+
+    as.setOrder(1);
+    std::string rd = settings.text("M_RD");
+    rd.resize(3, ' ');
+    const Kind kind = takeNumber(ctx, rd);
+    const std::string nrd = settings.text("M_NRD");
+    const core::Date date = settings.date("M_DATA");
+
+    // The header, its totals at 0 until the rows are summed into it.
+    uint32_t header = 0;
+    areas.select(dowodSlot);
+    if (ADD_REC(ctx, kRecordWait)) {
+        header = dowod.recno();
+        dowod.put("R_P", Value::ofText(kind.r_p));
+        dowod.put("S_Z", Value::ofText(kind.s_z));
+        dowod.put("RD", Value::ofText(kind.rd));
+        dowod.put("NRD", Value::ofText(nrd));
+        dowod.put("DATA", Value::ofDate(date));
+        dowod.put("MAG", Value::ofText(settings.text("M_MAG")));
+        dowod.put("KTO", Value::ofText(kind.kto));
+        for (const char* field : {"WARTOSC0", "NETTO", "VAT"}) dowod.put(field, Value::ofNumber(0));
+        dowod.put("SPZ", Value::ofText(settings.text("M_SPZ")));
+        dowod.put("KWOTA", Value::ofNumber(NEWROUND(settings.number("M_WPLATA"), 2)));
+        dowod.put("OPERATOR", Value::ofText(settings.text("M_NR")));
+        dowod.put("NODB", Value::ofText(registerName(ctx)));
+        os::LocalTime now = ctx.clock->now();
+        if (dowod.hasField("R_DATA")) dowod.put("R_DATA", Value::ofDate(now.date()));
+        if (dowod.hasField("R_CZAS"))
+            dowod.put("R_CZAS",
+                      Value::ofText(twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second)));
+        dowod.unlock();
+    }
+
+    // The rows. The header's totals are summed here, exactly, and written into it once the rows are in:
+    // its fields keep two decimals, and adding to them row by row would round at every row (a hundred
+    // thousand rows of 0.0046 VAT would still total 0.00).
+    const bool pkwiu = dd.hasField("PKWIU") && dow.hasField("PKWIU");
+    double wartosc0 = 0, netto = 0, vat = 0;
+    int n = 0;
+    for (dd.goTop(); !dd.eof(); dd.skip(1)) {
+        ++n;
+        const std::string mag = dd.get("MAG").text, indeks = dd.get("INDEKS").text;
+        const double ilosc = dd.get("ILOSC").number, cena0 = dd.get("CENA0").number;
+        const double wartosc = dd.get("WARTOSC").number, podatek = dd.get("PODATEK").number;
+        uint32_t matched = 0;
+        if (goodsRecords && dd.recno() <= goodsRecords->size()) matched = (*goodsRecords)[dd.recno() - 1];
+        const bool goods = findGoods(as, mag + indeks, matched);
+
+        areas.select(dowSlot);
+        // A failed append leaves the table on another document's row: nothing is written then.
+        if (ADD_REC(ctx, kRecordWait)) {
+            dow.put("R_P", Value::ofText(kind.r_p));
+            dow.put("S_Z", Value::ofText(kind.s_z));
+            dow.put("RD", Value::ofText(kind.rd));
+            dow.put("KTO", Value::ofText(kind.kto));
+            dow.put("NRD", Value::ofText(nrd));
+            dow.put("DATA", Value::ofDate(date));
+            dow.put("MAG", Value::ofText(mag));
+            dow.put("LP", Value::ofText(xbase::formatNumber(n, 3, 0)));
+            for (const char* field : {"INDEKS", "NAZWA", "JM", "CENA0", "CENA", "NB", "ILOSC", "WARTOSC",
+                                      "PODATEK0", "PODATEK", "SWW"})
+                dow.put(field, dd.get(field));
+            if (pkwiu) dow.put("PKWIU", dd.get("PKWIU"));
+            dow.unlock();
+        }
+
+        wartosc0 += NEWROUND(ilosc * cena0, 2);
+        vat += podatek;
+        netto += wartosc - podatek;
+
+        // A goods record removed since the import keeps its counters as they are.
+        if (goods && lockIn(ctx, asSlot, kRecordWait)) {
+            if (!as.deleted()) bookGoods(as, ilosc, date);
+            as.unlock();
+        }
+    }
+
+    double amount = NEWROUND(netto, 2) + NEWROUND(vat, 2);
+    if (header) {
+        dowod.goTo(header);
+        if (lockIn(ctx, dowodSlot, kRecordWait)) {
+            dowod.put("WARTOSC0", Value::ofNumber(NEWROUND(wartosc0, 2)));
+            dowod.put("NETTO", Value::ofNumber(NEWROUND(netto, 2)));
+            dowod.put("VAT", Value::ofNumber(NEWROUND(vat, 2)));
+            dowod.unlock();
+        }
+        amount = dowod.get("NETTO").number + dowod.get("VAT").number;
+    }
+
+    ctx.keyboard->clear();
+    OKNO_(ctx, rd + core::trimBlanks(nrd) + "  na kwote  " + amountText(amount) + std::string(" Zł"_cp), "...");
+    ctx.keyboard->inkey(-1);
+    areas.select(remembered);
+    return true;
+}

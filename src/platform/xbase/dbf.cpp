@@ -321,9 +321,17 @@ uint32_t DbfFile::appendExclusive(const char* buffer) {
     return ++count_;
 }
 
-void DbfFile::writeAppended(uint32_t recno, const char* buffer, core::Date today) {
+void DbfFile::writeAppended(uint32_t recno, const char* buffer, core::Date today, const char* previous) {
     checkWritable();
-    writeRecord(recno, buffer);
+    if (previous && recno > 1) {
+        const auto rl = static_cast<size_t>(recordLength());
+        pair_.resize(2 * rl);
+        std::memcpy(pair_.data(), previous, rl);
+        std::memcpy(pair_.data() + rl, buffer, rl);
+        file_->writeAt(pair_.data(), pair_.size(), static_cast<uint64_t>(headerLength_) + (recno - 2) * rl);
+    } else {
+        writeRecord(recno, buffer);
+    }
     count_ = recno;
     writeHeader(recno, today);
 }

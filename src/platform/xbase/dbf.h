@@ -67,8 +67,9 @@ class DbfFile {
 
     // The steps of a shared append, run by the caller while it holds the append lock: the count from the
     // file size, then the new record written, then the header with the new count and today's date.
+    // `previous`, when given, is record recno - 1 as it is to be written: both go in one write.
     uint32_t countFromSize();
-    void writeAppended(uint32_t recno, const char* buffer, core::Date today);
+    void writeAppended(uint32_t recno, const char* buffer, core::Date today, const char* previous = nullptr);
 
     // Exclusive mode: writes the header (and 0x1A) now when something changed.
     void flush(core::Date today);
@@ -96,6 +97,7 @@ class DbfFile {
     bool changed_ = false;  // exclusive mode: header and 0x1A are due
     // Exclusive mode: appended records not yet written, from record pendingFirst_ on.
     mutable std::vector<char> pending_;
+    std::vector<char> pair_;  // a shared append with the record before it
     mutable uint32_t pendingFirst_ = 0;
     mutable bool damaged_ = false;
 };

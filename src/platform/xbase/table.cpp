@@ -598,24 +598,44 @@ void Table::unlock() {
 // --- Appending --------------------------------------------------------------------------------------
 
 bool Table::append(bool wait) {
-    flush();
+    // A shared append that follows our own append carries the record before it: that record goes into the
+    // same write as the new blank one when they are neighbours, and its keys go in while we still hold the
+    // append byte, so that the append byte and that record's lock are given up in one call.
+    const bool carry = shared() && newRecord_;
+    if (!carry) flush();
     std::vector<char> blank(buffer_.size(), ' ');
     uint32_t recno = 0;
+    std::exception_ptr failure;
     if (shared()) {
         ByteLocks& locks = dbf_->locks();
-        if (!locks.lock(kLockBase, 1, wait)) return false;
+        if (!locks.lock(kLockBase, 1, wait)) {
+            flush();
+            return false;
+        }
         try {
             recno = dbf_->countFromSize() + 1;
             // A refusal leaves the table's record locks as they were.
             if (!locks.lock(kLockBase + recno, 1, false)) {
                 locks.unlock(kLockBase, 1);
+                flush();
                 return false;
             }
-            dbf_->writeAppended(recno, blank.data(), today());
+            const bool together = carry && dirty_ && recno_ + 1 == recno;
+            if (carry && dirty_ && !together) dbf_->writeRecord(recno_, buffer_.data());
+            dbf_->writeAppended(recno, blank.data(), today(), together ? buffer_.data() : nullptr);
         } catch (...) {
             if (recno && locks.holds(kLockBase + recno, 1)) locks.unlock(kLockBase + recno, 1);
             locks.unlock(kLockBase, 1);
             throw;
+        }
+        if (carry) {
+            // As flush() does it: the record is written, its keys go in once.
+            dirty_ = newRecord_ = false;
+            try {
+                insertKeys(buffer_.data(), recno_);
+            } catch (...) {
+                failure = std::current_exception();  // reported once the new record is in place
+            }
         }
         // The append byte and the table's other record locks go together, in one call where they can.
         std::vector<std::pair<uint64_t, uint64_t>> release{{kLockBase, 1}};
@@ -634,6 +654,7 @@ bool Table::append(bool wait) {
     eof_ = bof_ = found_ = false;
     indexSynced_ = false;
     positionChildren();
+    if (failure) std::rethrow_exception(failure);
     return true;
 }
 

@@ -196,6 +196,70 @@ TEST(Locks, ClassicLocksOfAnotherProgramAreRespected) {
     EXPECT_EQ(pk->recordCount(), 6u);
 }
 
+// A shared append writes the record appended before it: together with the new one when they are
+// neighbours, on its own when another process appended in between, and also when the append is refused.
+// Each time that record's key goes into the index and its lock goes with the append byte.
+TEST(Locks, AppendWritesTheRecordAppendedBeforeIt) {
+    Shop shop;
+    const std::string path = shop("24/03/pk.dbf"), index = shop("24/03/pk.ntx");
+    auto pk = Table::open(path, "pk", false);
+    ASSERT_TRUE(pk->attachIndex(index, "pk.ntx"));
+    auto appendElsewhere = [&](const std::string& kod) {
+        return inChild([&] {
+            auto t = Table::open(path, "pk", false);
+            t->attachIndex(index, "pk.ntx");
+            t->appendBlank();
+            t->put("KOD", core::Value::ofText(kod));
+            t->close();
+            return 0;
+        });
+    };
+    // What another process reads: the KOD of each record and the record its index finds for each key.
+    auto seenElsewhere = [&](uint32_t first, const std::vector<std::string>& kods) {
+        return inChild([&] {
+            auto t = Table::open(path, "pk", false);
+            t->attachIndex(index, "pk.ntx");
+            for (size_t i = 0; i < kods.size(); ++i) {
+                t->goTo(first + static_cast<uint32_t>(i));
+                if (t->get("KOD").text.substr(0, kods[i].size()) != kods[i]) return 10 + static_cast<int>(i);
+                if (!kods[i].empty() &&
+                    (!t->seek(core::Value::ofText(kods[i]), false) || t->recno() != first + i))
+                    return 20 + static_cast<int>(i);
+            }
+            return 0;
+        });
+    };
+
+    ASSERT_TRUE(pk->tryAppendBlank());  // 7
+    pk->put("KOD", core::Value::ofText("A0001"));
+    ASSERT_EQ(appendElsewhere("B0001"), 0);  // 8
+    ASSERT_TRUE(pk->tryAppendBlank());       // 9: record 7 is not its neighbour
+    EXPECT_EQ(pk->recno(), 9u);
+    pk->put("KOD", core::Value::ofText("A0002"));
+    ASSERT_TRUE(pk->tryAppendBlank());  // 10: record 9 goes with it
+    pk->put("KOD", core::Value::ofText("A0003"));
+    EXPECT_EQ(seenElsewhere(7, {"A0001", "B0001", "A0002", ""}), 0);
+    EXPECT_EQ(heldElsewhere(path, {{P + 10, 1}, {P + 9, 1}, {P + 7, 1}, {P, 1}}),
+              (std::vector<bool>{true, false, false, false}));
+    {
+        OtherProgram other(path, OtherProgram::Hold::Range, P + 11, 1);  // the new record's byte
+        EXPECT_FALSE(pk->tryAppendBlank());
+        EXPECT_EQ(pk->recno(), 10u);
+    }
+    EXPECT_EQ(seenElsewhere(10, {"A0003"}), 0);
+    ASSERT_TRUE(pk->tryAppendBlank());  // 11
+    pk->put("KOD", core::Value::ofText("A0004"));
+    {
+        OtherProgram other(path, OtherProgram::Hold::Range, P, 1);  // the append byte
+        EXPECT_FALSE(pk->tryAppendBlank());
+        EXPECT_EQ(pk->recno(), 11u);
+    }
+    EXPECT_EQ(seenElsewhere(7, {"A0001", "B0001", "A0002", "A0003", "A0004"}), 0);
+    EXPECT_EQ(pk->recordCount(), 11u);
+    pk->close();
+    xbase_testing::expectIndexesSound(path, {index});
+}
+
 TEST(Locks, ExclusiveOpenAndOtherOpensExcludeEachOther) {
     Shop shop;
     const std::string path = shop("firma.dbf");

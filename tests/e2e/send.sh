@@ -57,7 +57,7 @@ transmitted() {
     back_in_menu
 }
 
-# The first sending: every article that the parts call for, in their order; the register takes them.
+# The first sending: every article the shop's files call for, in sending order; the register takes them.
 : > "$WORK/terminal.log"
 send_goods t
 transmitted

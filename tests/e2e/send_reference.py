@@ -1,5 +1,5 @@
 """The PLU records a sending must write for a shop, worked out from the shop's files on their own (not
-through the program): used by send.sh to check what the program wrote. Sourced by no one else.
+through the program): send.sh checks what the program wrote against them.
 
     send_reference.py SHOP goods                  records of a first sending from the goods table
     send_reference.py SHOP documents RD N1 N2...  records of a sending from these documents
@@ -25,12 +25,12 @@ for letters, to in (((164, 165), 'A'), ((134, 141, 143, 149), 'C'), ((144, 145, 
 KEPT = set(b"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ .,-+*();:/<>$%!")
 
 
-def find(shop, *parts):
+def find(shop, *names):
     """A file of the shop whatever the letter case of its name."""
     path = shop
-    for part in parts:
-        names = {n.lower(): n for n in os.listdir(path)}
-        path = os.path.join(path, names[part.lower()])
+    for name in names:
+        entries = {n.lower(): n for n in os.listdir(path)}
+        path = os.path.join(path, entries[name.lower()])
     return path
 
 

@@ -6,6 +6,7 @@
 #include "platform/context.h"
 #include "platform/core/cp852.h"
 #include "platform/core/error.h"
+#include "platform/core/text.h"
 #include "platform/os/path.h"
 #include "platform/screen/keyboard.h"
 #include "platform/screen/screen.h"
@@ -31,12 +32,6 @@ constexpr uint32_t kBlock = 1024;  // records per read
 
 bool blank(std::string_view s) {
     return s.find_first_not_of(' ') == std::string_view::npos;
-}
-
-std::string trim(std::string_view s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string_view::npos) return {};
-    return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
 }
 
 std::string pad(std::string_view s, size_t width) {
@@ -113,7 +108,7 @@ NrdField readNrd(std::string_view nrd) {
         return f;
     }
     if (blank(nrd)) return f;
-    f.documents = "," + trim(nrd) + ",";
+    f.documents = "," + core::trimBlanks(nrd) + ",";
     for (char& c : f.documents)
         if (std::string_view(" .;/\\:|").find(c) != std::string_view::npos) c = ',';
     return f;
@@ -214,7 +209,7 @@ bool TWORZ_U(Context& ctx) {
     if (!sendDialog(ctx)) return false;
 
     if (s.logical("JEST_KOD13")) {
-        std::string magazyn = trim(s.text("M_MAGAZYN"));
+        std::string magazyn = core::trimBlanks(s.text("M_MAGAZYN"));
         std::string question = magazyn.empty() ? std::string("Na pewno z wszystkich magazynow")
                                                : "Na pewno z magazynu " + magazyn;
         if (!OKNO(ctx, question, "T")) return false;

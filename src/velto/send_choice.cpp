@@ -1,16 +1,11 @@
 #include "velto/send_choice.h"
 
 #include "platform/context.h"
+#include "platform/core/text.h"
 #include "platform/settings/settings.h"
 #include "platform/xbase/field.h"
 
 namespace {
-
-std::string trim(std::string_view s) {
-    size_t a = s.find_first_not_of(' ');
-    if (a == std::string_view::npos) return {};
-    return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
-}
 
 bool blank(std::string_view s) {
     return s.find_first_not_of(' ') == std::string_view::npos;
@@ -22,7 +17,7 @@ SendChoice readSendChoice(Context& ctx) {
     auto& s = *ctx.settings;
     SendChoice c;
     c.rd = s.text("M_RD");
-    c.magazyn = trim(s.text("M_MAGAZYN"));
+    c.magazyn = core::trimBlanks(s.text("M_MAGAZYN"));
     c.onlyInStock = s.text("JEST_ILOSC") == "T";
     const std::string& zn = s.text("M_ZN");
     c.fromLetter = zn.empty() ? ' ' : zn[0];

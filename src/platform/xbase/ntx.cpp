@@ -152,8 +152,10 @@ void NtxIndex::Impl::dropCache() {
     cachedPages = 0;
 }
 
-// A second chance: pages met since the last pass stay (the upper levels of the tree, mostly).
+// A second chance: pages met since the last pass stay (the upper levels of the tree, mostly). Changed
+// pages are written before any leaves.
 void NtxIndex::Impl::makeRoom() {
+    writeDirty();
     for (auto& p : cache) {
         if (!p) continue;
         if (p->used) {
@@ -238,7 +240,14 @@ void NtxIndex::Impl::checkLeafDepth(size_t depth) {
 }
 
 void NtxIndex::Impl::markDirty(NtxPage& p) {
-    if (p.dirty) return;
+    if (p.inUpdate) return;
+    p.inUpdate = true;
+    touched.push_back(p.offset);
+    if (p.dirty) {
+        undoPages.push_back(p.offset);
+        undoBytes.insert(undoBytes.end(), p.bytes, p.bytes + kNtxPageSize);
+        return;
+    }
     p.dirty = true;
     dirty.push_back(p.offset);
 }
@@ -461,7 +470,13 @@ NtxIndex::Impl::Refound NtxIndex::Impl::ensurePosition() {
 
 NtxIndex::NtxIndex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-NtxIndex::~NtxIndex() = default;
+NtxIndex::~NtxIndex() {
+    try {
+        flush();
+    } catch (...) {
+        // Closing cannot report here; Table::close() flushes first and does.
+    }
+}
 
 std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mode mode,
                                          const std::string& displayName) {
@@ -627,8 +642,7 @@ bool NtxIndex::remove(std::string_view key, uint32_t recno) {
 }
 
 void NtxIndex::flush() {
-    // Nothing is held back: every update has written its pages, and its header words when the root or
-    // the free list moved, before it returned, so that a crash leaves a sound file.
+    impl_->writeHeld();
 }
 
 }  // namespace xbase

@@ -5,8 +5,9 @@
 // In shared mode every operation takes the index lock (a read lock to read, a write lock to change) at
 // byte 1,000,000,000 for that one operation, and re-reads the header: when the signature, change counter,
 // root or free-list head moved, another process changed the file and every cached page is dropped. A
-// change rewrites the first 12 header bytes with the counter + 1. In exclusive mode nothing is locked
-// and the header is written only when the root or the free list changed, and on close.
+// change rewrites the first 12 header bytes with the counter + 1. In exclusive mode nothing is locked and
+// changed pages stay in memory until flush() or close (or until the page cache needs room); the header is
+// then written only when the root or the free list changed.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,12 +66,14 @@ public:
 
     void insert(std::string_view key, uint32_t recno);  // after all equal keys
     bool remove(std::string_view key, uint32_t recno);  // false when the entry is not there
-    // Exclusive mode: writes the header when the root or free list changed.
+    // Exclusive mode: writes the changed pages held back, then the header when the root or the free list
+    // changed. The file is then sound for any reader.
     void flush();
 
     // Checks the tree: page offsets inside the file, no page reached twice, one depth for all leaves,
     // keys ascending, and (when keyOf is given) exactly one entry per record 1..recordCount whose key
-    // equals keyOf(recno). Returns the problems found, none when sound.
+    // equals keyOf(recno). Returns the problems found, none when sound. Writes what exclusive mode holds
+    // back first: the file is what is checked.
     std::vector<std::string> verify(uint32_t recordCount,
                                     const std::function<std::string(uint32_t recno)>& keyOf) const;
 

@@ -38,8 +38,9 @@ inline void putU32(char* p, uint32_t v) {
 // or removing a key shifts the offset table, so the position of a key is its index in the table.
 struct NtxPage {
     uint32_t offset = 0;
-    bool dirty = false;
-    bool used = false;  // met since the cache last made room
+    bool dirty = false;     // changed and not yet written
+    bool inUpdate = false;  // changed by the update in progress
+    bool used = false;      // met since the cache last made room
     // The first eight bytes of each key, big-endian, in key order: searching compares these first,
     // close together in memory. Rebuilt when needed after a change.
     bool prefixesValid = false;
@@ -98,9 +99,18 @@ struct NtxIndex::Impl {
     uint64_t generation = 1;  // moves whenever the tree may have changed under the cursor
     int leafDepth = -1;       // depth of the leaves, learnt on the way down
 
-    // State of the update in progress.
-    bool updating = false;
+    // Changed pages not yet written. A shared update writes them before it ends; exclusive mode holds them
+    // (and the header words, when the root or the free list moved) until flush(), close or the cache
+    // making room.
     std::vector<uint32_t> dirty;
+    bool headerHeld = false;
+
+    // State of the update in progress: the pages it changed and, for those it found already changed,
+    // their bytes before it (exclusive mode), so that a failed update can be undone in memory.
+    bool updating = false;
+    std::vector<uint32_t> touched;
+    std::vector<uint32_t> undoPages;
+    std::vector<char> undoBytes;
     uint32_t savedRoot = 0, savedFree = 0;
     uint64_t savedFileSize = 0;
 
@@ -132,7 +142,11 @@ struct NtxIndex::Impl {
     void checkPage(NtxPage& p) const;
     void dropCache();
     void makeRoom();
+    // Called before a page changes.
     void markDirty(NtxPage& p);
+    void writeDirty();
+    // Writes whatever exclusive mode holds back: the pages, then the header words.
+    void writeHeld();
     void checkLeafDepth(size_t depth);
     NtxPage& allocPage();
     void freePage(NtxPage& p);

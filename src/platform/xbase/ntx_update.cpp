@@ -10,7 +10,6 @@ namespace xbase {
 
 void NtxIndex::Impl::beginUpdate() {
     updating = true;
-    dirty.clear();
     savedRoot = root;
     savedFree = freeHead;
     savedFileSize = fileSize;
@@ -18,50 +17,96 @@ void NtxIndex::Impl::beginUpdate() {
 
 void NtxIndex::Impl::commitUpdate() {
     updating = false;
-    bool treeChanged = !dirty.empty() || root != savedRoot || freeHead != savedFree;
-    if (!treeChanged) return;
-    // Pages first, runs of neighbouring pages in one write; the header last, so that a reader never
-    // finds a header pointing at pages not yet there.
-    std::sort(dirty.begin(), dirty.end());
-    std::vector<char> run;
-    for (size_t i = 0; i < dirty.size();) {
-        size_t j = i + 1;
-        while (j < dirty.size() && dirty[j] == dirty[j - 1] + kNtxPageSize) ++j;
-        if (j - i == 1) {
-            NtxPage& p = page(dirty[i]);
-            file->writeAt(p.bytes, kNtxPageSize, p.offset);
-            p.dirty = false;
-        } else {
-            run.resize((j - i) * kNtxPageSize);
-            for (size_t k = i; k < j; ++k) {
-                NtxPage& p = page(dirty[k]);
-                std::memcpy(run.data() + (k - i) * kNtxPageSize, p.bytes, kNtxPageSize);
-                p.dirty = false;
-            }
-            file->writeAt(run.data(), run.size(), dirty[i]);
-        }
-        i = j;
-    }
-    dirty.clear();
-    bool headerChanged = root != savedRoot || freeHead != savedFree;
-    if (shared() || headerChanged) {
+    for (uint32_t offset : touched) cache[offset / kNtxPageSize]->inUpdate = false;
+    const bool pagesChanged = !touched.empty();
+    touched.clear();
+    undoPages.clear();
+    undoBytes.clear();
+    const bool headerChanged = root != savedRoot || freeHead != savedFree;
+    if (!pagesChanged && !headerChanged) return;
+    if (shared()) {
+        // Pages first, the header last, so that a reader never finds a header pointing at pages not yet
+        // there.
+        writeDirty();
         version = static_cast<uint16_t>(version + 1);
         writeHeaderWords();
+    } else {
+        headerHeld = headerHeld || headerChanged;
     }
     ++generation;
     if (root != savedRoot) leafDepth = -1;
 }
 
 void NtxIndex::Impl::rollbackUpdate() {
-    // Nothing was written; forget what the cache holds of the half-done change.
+    // Nothing of the update was written; forget what the cache holds of the half-done change.
     updating = false;
-    dirty.clear();
-    dropCache();
+    if (shared()) {
+        dirty.clear();
+        dropCache();
+    } else {
+        // Pages changed before the update get their bytes back; pages it changed first are read again.
+        for (size_t i = 0; i < undoPages.size(); ++i) {
+            NtxPage& p = *cache[undoPages[i] / kNtxPageSize];
+            std::memcpy(p.bytes, undoBytes.data() + i * kNtxPageSize, kNtxPageSize);
+            p.prefixesValid = false;
+        }
+        for (uint32_t offset : touched) {
+            auto& p = cache[offset / kNtxPageSize];
+            p->inUpdate = false;
+            if (std::find(undoPages.begin(), undoPages.end(), offset) != undoPages.end()) continue;
+            std::erase(dirty, offset);
+            p.reset();
+            --cachedPages;
+        }
+    }
+    touched.clear();
+    undoPages.clear();
+    undoBytes.clear();
     root = savedRoot;
     freeHead = savedFree;
     fileSize = savedFileSize;
     ++generation;
     leafDepth = -1;
+}
+
+// Writes the changed pages, runs of neighbouring pages (up to kRunPages) in one write.
+void NtxIndex::Impl::writeDirty() {
+    constexpr size_t kRunPages = 64;
+    if (dirty.empty()) return;
+    std::sort(dirty.begin(), dirty.end());
+    std::vector<char> run;
+    size_t written = 0;
+    try {
+        while (written < dirty.size()) {
+            size_t i = written, j = i + 1;
+            while (j < dirty.size() && j - i < kRunPages && dirty[j] == dirty[j - 1] + kNtxPageSize) ++j;
+            if (j - i == 1) {
+                file->writeAt(cache[dirty[i] / kNtxPageSize]->bytes, kNtxPageSize, dirty[i]);
+            } else {
+                run.resize((j - i) * kNtxPageSize);
+                for (size_t k = i; k < j; ++k)
+                    std::memcpy(run.data() + (k - i) * kNtxPageSize, cache[dirty[k] / kNtxPageSize]->bytes,
+                                kNtxPageSize);
+                file->writeAt(run.data(), run.size(), dirty[i]);
+            }
+            for (size_t k = i; k < j; ++k) cache[dirty[k] / kNtxPageSize]->dirty = false;
+            written = j;
+        }
+    } catch (...) {
+        // What was written leaves the list; the rest stays to be written.
+        dirty.erase(dirty.begin(), dirty.begin() + static_cast<std::ptrdiff_t>(written));
+        throw;
+    }
+    dirty.clear();
+}
+
+void NtxIndex::Impl::writeHeld() {
+    if (updating) return;
+    writeDirty();
+    if (!headerHeld) return;
+    version = static_cast<uint16_t>(version + 1);
+    writeHeaderWords();
+    headerHeld = false;
 }
 
 // ---- Free pages --------------------------------------------------------------------------------------
@@ -89,17 +134,17 @@ NtxPage& NtxIndex::Impl::allocPage() {
         cache[number]->offset = offset;
     }
     NtxPage& p = *cache[offset / kNtxPageSize];
-    p.format(maxKeys, itemSize);
     markDirty(p);
+    p.format(maxKeys, itemSize);
     return p;
 }
 
 void NtxIndex::Impl::freePage(NtxPage& p) {
     // The page keeps its offset table; item 0's child links the chain.
+    markDirty(p);
     p.setCount(0);
     p.setChild(0, freeHead);
     freeHead = p.offset;
-    markDirty(p);
 }
 
 // ---- Insert ------------------------------------------------------------------------------------------

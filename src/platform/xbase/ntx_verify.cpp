@@ -48,6 +48,7 @@ std::string shown(const char* key, size_t size) {
 std::vector<std::string> NtxIndex::verify(uint32_t recordCount,
                                           const std::function<std::string(uint32_t recno)>& keyOf) const {
     Impl& ix = *impl_;
+    ix.writeHeld();  // the file is what is checked
     NtxAccess access(ix, false);
     Problems problems;
     const uint64_t size = ix.file->size();

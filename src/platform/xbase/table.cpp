@@ -101,10 +101,11 @@ void Table::close() {
     }
     fileLocked_ = false;
     try {
-        indexes_.clear();  // an exclusive index writes what it held back
+        for (auto& index : indexes_) index->ntx->flush();  // what an exclusive index held back
     } catch (...) {
         if (!failure) failure = std::current_exception();
     }
+    indexes_.clear();
     order_ = 0;
     try {
         dbf_->close(today());
@@ -233,6 +234,7 @@ bool Table::indexOn(const std::string& path, const std::string& displayName, con
 
 void Table::closeIndexes() {
     flush();
+    for (auto& index : indexes_) index->ntx->flush();
     indexes_.clear();
     order_ = 0;
     indexSynced_ = false;

@@ -251,6 +251,42 @@ TEST(Table, EveryIndexFollowsEveryKindOfChange) {
     }
 }
 
+// Exclusive mode holds changed index pages in memory: a commit leaves table and indexes sound in the
+// files while the table stays open, and so does close after further changes.
+TEST(Table, ExclusiveChangesReachTheFilesAtCommitAndClose) {
+    Shop shop;
+    const std::string table = shop("24/03/dow.dbf");
+    const std::vector<std::string> indexes = {shop("24/03/dow1.ntx"), shop("24/03/dow2.ntx"),
+                                              shop("24/03/dow3.ntx")};
+    auto dow = Table::open(table, "dow", true);
+    for (const auto& ix : indexes) ASSERT_TRUE(dow->attachIndex(ix, ix));
+    auto appendRows = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            dow->appendBlank();
+            dow->put("RD", text("WZ"));
+            dow->put("NRD", text(std::to_string(500 - i)));  // descending: splits on the left
+            dow->put("MAG", text(i % 2 ? "1" : "2"));
+            dow->put("INDEKS", text("X" + std::to_string(i * 7 % 101)));
+            dow->put("DATA", Value::ofDate(core::Date::fromYmd(2024, 3, 1 + i % 28)));
+        }
+    };
+    appendRows(0, 300);
+    dow->commit();
+    std::string out;  // the independent checker reads the files while we hold them
+    EXPECT_EQ(
+        testing_support::xbcheck(
+            "ntx --with-dbf " + xbase_testing::quoted(table) + xbase_testing::joinQuoted(indexes), &out),
+        0)
+        << out;
+    for (uint32_t r = 1; r <= 60; r += 3) {  // re-key rows of the fixture
+        dow->goTo(r);
+        dow->put("NRD", text("Z" + std::to_string(r)));
+    }
+    appendRows(300, 100);
+    dow->close();
+    expectIndexesSound(table, indexes);
+}
+
 TEST(Table, RelationPositionsTheChildByAnExactSeek) {
     Shop shop;
     WorkAreas areas;

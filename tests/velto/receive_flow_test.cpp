@@ -6,6 +6,8 @@
 
 #include "platform/os/files.h"
 #include "receive_shop.h"
+#include "velto/driver.h"
+#include "velto/exchange.h"
 #include "velto/flows.h"
 
 using core::Value;
@@ -142,4 +144,35 @@ TEST(ReceiveFlow, WarehouseQuestion) {
         EXPECT_EQ(h.settings.number("WYBOR"), 0);
         EXPECT_FALSE(answers.saw("Odebrac sprzedaz"));
     }
+}
+
+// The whole way with the simulated register: departments and a PLU sent to it, a sale made at it, the
+// sale received into a document; the register reports each sale once.
+TEST(ReceiveFlow, SaleAtTheSimulatedRegister) {
+    auto driver = testing_support::binDir() / "veltodrv";
+    if (!std::filesystem::exists(driver)) GTEST_SKIP() << "no simulated register built";
+    ReceiveShop h;
+    std::filesystem::create_symlink(driver, "veltodrv");
+    Answers answers;
+    answers.attach(h);
+    std::vector<std::string> departments{std::string(kRequestDepartments)};
+    departments.insert(departments.end(), departmentRecords().begin(), departmentRecords().end());
+    writeExchangeFile(h.ctx, departments);
+    runDriver(h.ctx, DriverRequest::Departments);
+    writeExchangeFile(h.ctx, {std::string(kRequestPlu), "I;1;5902012610039;JOGURT;250;A;3;11100;01;00;;"});
+    runDriver(h.ctx, DriverRequest::SendPlu);
+    ASSERT_EQ(readFile("velto/error.txt"), "0;");
+    ASSERT_EQ(testing_support::runCommand("./veltodrv sell cp=1 5902012610039 2"), 0);
+
+    receiveSales(h.ctx);
+    EXPECT_EQ(h.numbers().back(), "      16");
+    auto rows = ReceiveShop::records(h.areas.table("dd"), {"INDEKS", "ILOSC", "WARTOSC"});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].text, "NAB00049");
+    EXPECT_EQ(rows[0][1].number, 2);
+    EXPECT_EQ(rows[0][2].number, 5);
+    EXPECT_TRUE(answers.saw("SD 16  na kwote  5.00"));
+
+    receiveSales(h.ctx);  // nothing sold since
+    EXPECT_EQ(h.numbers().back(), "      16");
 }

@@ -109,9 +109,11 @@ void writeReport(const fs::path& file, const std::vector<std::string>& codes, in
     for (int i = 0; i < lines; ++i) {
         std::string code = codes[rng() % codes.size()];
         if (rng() % 100 == 0) {
-            do code = "99" + std::to_string(100000000 + rng() % 900000000); while (known.count(code));
+            do code = "99" + std::to_string(100000000 + rng() % 900000000);
+            while (known.count(code));
         }
-        int quantity = 1000 * static_cast<int>(1 + rng() % 5) + (rng() % 4 == 0 ? static_cast<int>(rng() % 1000) : 0);
+        int quantity =
+            1000 * static_cast<int>(1 + rng() % 5) + (rng() % 4 == 0 ? static_cast<int>(rng() % 1000) : 0);
         int value = static_cast<int>(50 + rng() % 20000);
         out << "S;" << code << ";TOWAR " << i << ";" << value << ";" << quantity << ";A;01;\r\n";
     }
@@ -171,7 +173,8 @@ void receive(const fs::path& shop, const Period& p, const fs::path& work, const 
     fs::path xbtool = fs::canonical("/proc/self/exe").parent_path() / "xbtool";
     fs::path period = work / p.dir;
     std::string all;
-    for (auto [table, indexes] : {std::pair{"as", "as as2 as3"}, {"dow", "dow1 dow2 dow3"}, {"dowod", "dowod1 dowod2"}}) {
+    for (auto [table, indexes] :
+         {std::pair{"as", "as as2 as3"}, {"dow", "dow1 dow2 dow3"}, {"dowod", "dowod1 dowod2"}}) {
         std::string command = xbtool.string() + " verify " + (period / table).string() + ".dbf";
         std::string list = indexes;
         for (size_t start = 0; start < list.size();) {

@@ -27,9 +27,13 @@ constexpr double kRecordWait = 15;  // every appended or changed record
 constexpr double kLastNumber = 99999999;
 constexpr double kCounterLimit = 99999999;  // a sales counter above it starts again from 0
 
-std::string number8(double n) { return xbase::formatNumber(n, 8, 0); }
+std::string number8(double n) {
+    return xbase::formatNumber(n, 8, 0);
+}
 
-std::string twoDigits(int n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; }
+std::string twoDigits(int n) {
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
 
 // Makes a slot current and locks its current record, with the retries of REC_LOCK.
 bool lockIn(Context& ctx, int slot, double wait) {
@@ -178,8 +182,8 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
         os::LocalTime now = ctx.clock->now();
         if (dowod.hasField("R_DATA")) dowod.put("R_DATA", Value::ofDate(now.date()));
         if (dowod.hasField("R_CZAS"))
-            dowod.put("R_CZAS",
-                      Value::ofText(twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" + twoDigits(now.second)));
+            dowod.put("R_CZAS", Value::ofText(twoDigits(now.hour) + ":" + twoDigits(now.minute) + ":" +
+                                              twoDigits(now.second)));
         dowod.unlock();
     }
 
@@ -240,7 +244,8 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
     }
 
     ctx.keyboard->clear();
-    OKNO_(ctx, rd + core::trimBlanks(nrd) + "  na kwote  " + amountText(amount) + std::string(" Zł"_cp), "...");
+    OKNO_(ctx, rd + core::trimBlanks(nrd) + "  na kwote  " + amountText(amount) + std::string(" Zł"_cp),
+          "...");
     ctx.keyboard->inkey(-1);
     areas.select(remembered);
     return true;

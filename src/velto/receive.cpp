@@ -31,7 +31,9 @@ constexpr std::string_view kOutsideReport = "velto\\data_out.xxx";
 // written is booked; its archive copy under VELTO_SD was made when it was read.
 constexpr std::string_view kPreviousReport = "velto\\data_out.old";
 
-std::string twoDigits(int n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; }
+std::string twoDigits(int n) {
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
 
 // The console's tone: a terminal only rings its bell, for as long as the tone would sound.
 void TONE(Context& ctx, int /*hertz*/, int ticks) {

@@ -27,7 +27,9 @@ namespace {
 
 constexpr size_t kCodeWidth = 13;
 
-bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+bool blank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
 
 // Length without the trailing blanks.
 size_t trimmedLength(std::string_view text) {
@@ -35,7 +37,9 @@ size_t trimmedLength(std::string_view text) {
     return end == std::string_view::npos ? 0 : end + 1;
 }
 
-std::string twoDigits(int n) { return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)}; }
+std::string twoDigits(int n) {
+    return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+}
 
 // The bar-code order keeps codes, and the warehouses of one code, in descending order: its key is the
 // bar code and warehouse with every byte complemented.
@@ -47,7 +51,9 @@ std::string descend(std::string_view text) {
 
 // The recipe settlement belongs to the program file whose name carries VELTORTP; a copy or link under
 // another name runs without it.
-bool settlementProgram() { return core::contains(core::upperAscii(program_invocation_short_name), "VELTORTP"); }
+bool settlementProgram() {
+    return core::contains(core::upperAscii(program_invocation_short_name), "VELTORTP");
+}
 
 // A number stored to the decimals of its field, rounded the way every stored value is.
 void putNumber(xbase::Table& table, std::string_view field, double value) {
@@ -92,7 +98,9 @@ SalesImport::SalesImport(Context& ctx) : ctx_(ctx) {
                  (core::contains(company, "MELKO") || FILE_X("MELKO.TXT"));
 }
 
-SalesImport::~SalesImport() { closePrintout(); }
+SalesImport::~SalesImport() {
+    closePrintout();
+}
 
 std::string SalesImport::lookupCode(std::string_view plu) const {
     std::string code(plu);

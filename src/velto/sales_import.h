@@ -18,7 +18,7 @@ class FileHandle;
 
 // One sale line of the report, as the register wrote it.
 struct SaleLine {
-    std::string code;  // field 1, the PLU code as the register knows it
+    std::string code;     // field 1, the PLU code as the register knows it
     double value = 0;     // field 3 / 100: gross value of the sale
     double quantity = 0;  // field 4 / 1000
 };
@@ -33,7 +33,7 @@ std::string salesArchiveName(const os::LocalTime& when);
 
 // The state of one import: the matching rules fixed at its start, the row counter, the printout file.
 class SalesImport {
-public:
+  public:
     explicit SalesImport(Context& ctx);
     ~SalesImport();
     SalesImport(const SalesImport&) = delete;
@@ -61,10 +61,10 @@ public:
     // The goods record each row was matched to, by the row's record number.
     const std::vector<uint32_t>& goodsRecords() const { return goods_; }
 
-private:
+  private:
     Context& ctx_;
-    std::string nrd_;       // the provisional document number, right-aligned in 8
-    bool barCodes_ = false;  // the goods table has KOD13
+    std::string nrd_;         // the provisional document number, right-aligned in 8
+    bool barCodes_ = false;   // the goods table has KOD13
     bool kod13Name_ = false;  // J_NAZWA mentions KOD13
     bool weighed28_ = false;  // five-character codes get the "28" prefix
     std::string psMag_, psMagNo_;

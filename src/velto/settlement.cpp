@@ -1,4 +1,6 @@
 #include "velto/settlement.h"
 
 // The settlement arrives with its own piece of work; until then nothing is settled.
-bool ROZLICZ_RTP(Context&) { return false; }
+bool ROZLICZ_RTP(Context&) {
+    return false;
+}

@@ -133,8 +133,8 @@ TEST(Posting, DocumentFromImport) {
     });
     h.clock.advance(3 * 3600 + 25 * 60 + 9);
     ReceiveShop::report({
-        ReceiveShop::sale("5902012610039", 12345, 2500),  // NAB00049, VAT 5
-        ReceiveShop::sale("5908896060090", 1105, 333),    // WAR00047 of warehouse 2, VAT 5
+        ReceiveShop::sale("5902012610039", 12345, 2500),   // NAB00049, VAT 5
+        ReceiveShop::sale("5908896060090", 1105, 333),     // WAR00047 of warehouse 2, VAT 5
         ReceiveShop::sale("5903537320465", 110000, 1000),  // NAP00013, VAT 23
     });
     ASSERT_TRUE(ZROB_SD_ZETO(h.ctx, receive_testing::kReport));
@@ -165,9 +165,11 @@ TEST(Posting, DocumentFromImport) {
     EXPECT_DOUBLE_EQ(dowod.get("VAT").number, NEWROUND(vat, 2));
     EXPECT_DOUBLE_EQ(dowod.get("NETTO").number + dowod.get("VAT").number, 1234.5);
 
-    auto rows = documentRows(h, "      16", {"LP", "MAG", "INDEKS", "ILOSC", "WARTOSC", "KTO", "DATA", "PKWIU"});
+    auto rows =
+        documentRows(h, "      16", {"LP", "MAG", "INDEKS", "ILOSC", "WARTOSC", "KTO", "DATA", "PKWIU"});
     ASSERT_EQ(rows.size(), 3u);
-    const char* expected[][3] = {{"  1", "1", "NAB00049"}, {"  2", "2", "WAR00047"}, {"  3", "1", "NAP00013"}};
+    const char* expected[][3] = {
+        {"  1", "1", "NAB00049"}, {"  2", "2", "WAR00047"}, {"  3", "1", "NAP00013"}};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(rows[i][0].text, expected[i][0]);
         EXPECT_EQ(rows[i][1].text, expected[i][1]);
@@ -194,7 +196,7 @@ TEST(Posting, RowsNumberedFromOneAndTotalsRoundedAtTheEnd) {
     ASSERT_TRUE(REP_DOW_ZETO(h.ctx));
     auto& dowod = header(h, "      16");
     EXPECT_EQ(dowod.get("VAT").number, 0.05);
-    EXPECT_EQ(dowod.get("NETTO").number, 0.15);  // 0.2 - 0.046
+    EXPECT_EQ(dowod.get("NETTO").number, 0.15);      // 0.2 - 0.046
     EXPECT_EQ(dowod.get("WARTOSC0").number, 16.70);  // 1.5 x 1.111 = 1.6665 gives 1.67 per row
     auto lps = documentRows(h, "      16", {"LP"});
     ASSERT_EQ(lps.size(), 10u);
@@ -230,7 +232,8 @@ TEST(Posting, NumberSkipsHeadersAlreadyThere) {
 TEST(Posting, KindRecordHeldElsewhereKeepsTheCallersNumber) {
     ReceiveShop h;
     assemble(h, {{"1", "NAB00049", 1, 1, 2, 0.1}});
-    testing_support::OtherProcess holder([] { holdByte("24/03/slow.dbf", 1000000000 + 1); });  // SD is record 1
+    testing_support::OtherProcess holder(
+        [] { holdByte("24/03/slow.dbf", 1000000000 + 1); });  // SD is record 1
     ASSERT_TRUE(REP_DOW_ZETO(h.ctx));
     EXPECT_EQ(h.settings.text("M_NRD"), "      16");
     holder.release();
@@ -240,7 +243,8 @@ TEST(Posting, KindRecordHeldElsewhereKeepsTheCallersNumber) {
 
 // The goods counters of one row (quantity 2.5 of 1NAB00049 on 15.03.2024), by what the record held.
 TEST(Posting, GoodsCounters) {
-    const core::Date empty, before = core::Date::fromYmd(2024, 3, 1), later = core::Date::fromYmd(2024, 3, 20);
+    const core::Date empty, before = core::Date::fromYmd(2024, 3, 1),
+                            later = core::Date::fromYmd(2024, 3, 20);
     struct Case {
         core::Date dataPz;
         double iloscPz, iloscSd;
@@ -248,18 +252,19 @@ TEST(Posting, GoodsCounters) {
         double expectSd;
         bool dated;  // DATA_SD set to the working date
     } cases[] = {
-        {empty, 0, 7, kDay, 2.5, true},             // first sale since nothing was received: counting starts
+        {empty, 0, 7, kDay, 2.5, true},  // first sale since nothing was received: counting starts
         {empty, 3, 7, empty, 9.5, true},
         {before, 0, 7, before, 9.5, true},
-        {kDay, 5, 7, kDay, 9.5, true},              // received the same day
-        {later, 5, 7, later, 7, false},             // received after the sale: not counted
+        {kDay, 5, 7, kDay, 9.5, true},   // received the same day
+        {later, 5, 7, later, 7, false},  // received after the sale: not counted
         {before, 5, 99999999, before, 100000001.5, true},
-        {before, 5, 100000000, before, 0, true},    // over the limit: back to 0, this row not added
+        {before, 5, 100000000, before, 0, true},  // over the limit: back to 0, this row not added
     };
     for (auto& c : cases) {
         ReceiveShop h;
         auto& g = h.goods("1", "NAB00049");
-        const double ilosc = g.get("ILOSC").number, bri = g.get("B_R_I").number, briSd = g.get("B_R_I_SD").number;
+        const double ilosc = g.get("ILOSC").number, bri = g.get("B_R_I").number,
+                     briSd = g.get("B_R_I_SD").number;
         ASSERT_TRUE(g.tryLockRecord());
         g.put("DATA_PZ", Value::ofDate(c.dataPz));
         g.put("ILOSC_PZ", Value::ofNumber(c.iloscPz));
@@ -269,7 +274,8 @@ TEST(Posting, GoodsCounters) {
         assemble(h, {{"1", "NAB00049", 2.5, 1, 5, 0.2}});
         ASSERT_TRUE(REP_DOW_ZETO(h.ctx));
         auto& after = h.goods("1", "NAB00049");
-        std::string what = c.dataPz.display() + " " + std::to_string(c.iloscPz) + " " + std::to_string(c.iloscSd);
+        std::string what =
+            c.dataPz.display() + " " + std::to_string(c.iloscPz) + " " + std::to_string(c.iloscSd);
         EXPECT_DOUBLE_EQ(after.get("ILOSC").number, ilosc - 2.5) << what;
         EXPECT_DOUBLE_EQ(after.get("B_R_I").number, bri + 2.5) << what;
         EXPECT_DOUBLE_EQ(after.get("B_R_I_SD").number, briSd + 2.5) << what;
@@ -281,8 +287,9 @@ TEST(Posting, GoodsCounters) {
 
 TEST(Posting, GoodsTableWithoutReceiptDate) {
     ReceiveShop h([] {
-        receive_testing::tableWithout("as", {"DATA_PZ"},
-                                      {{"as", "MAG+INDEKS"}, {"as2", "DESCEND(KOD13+MAG)"}, {"as3", "UPPER(NAZWA)+MAG"}});
+        receive_testing::tableWithout(
+            "as", {"DATA_PZ"},
+            {{"as", "MAG+INDEKS"}, {"as2", "DESCEND(KOD13+MAG)"}, {"as3", "UPPER(NAZWA)+MAG"}});
     });
     auto& g = h.goods("1", "NAB00049");
     std::vector<Value> before;
@@ -292,7 +299,9 @@ TEST(Posting, GoodsTableWithoutReceiptDate) {
     auto& after = h.goods("1", "NAB00049");
     const auto& fields = after.layout().fields;
     for (size_t i = 0; i < fields.size(); ++i) {
-        double change = fields[i].name == "ILOSC" ? -2 : (fields[i].name == "B_R_I" || fields[i].name == "B_R_I_SD") ? 2 : 0;
+        double change = fields[i].name == "ILOSC"                                     ? -2
+                        : (fields[i].name == "B_R_I" || fields[i].name == "B_R_I_SD") ? 2
+                                                                                      : 0;
         if (change)
             EXPECT_DOUBLE_EQ(after.get(fields[i].name).number, before[i].number + change) << fields[i].name;
         else
@@ -349,9 +358,15 @@ TEST(Posting, AmountMask) {
         double value;
         const char* text;
     } cases[] = {
-        {1234.5, "1 234.50"},   {12.5, "12.50"},           {0, "0.00"},
-        {999.999, "1 000.00"},  {1234567.891, "1 234 567.89"}, {-12.5, "-12.50"},
-        {-1234.5, "-1 234.50"}, {999999999.99, "999 999 999.99"}, {1e10, "*** *** ***.**"},
+        {1234.5, "1 234.50"},
+        {12.5, "12.50"},
+        {0, "0.00"},
+        {999.999, "1 000.00"},
+        {1234567.891, "1 234 567.89"},
+        {-12.5, "-12.50"},
+        {-1234.5, "-1 234.50"},
+        {999999999.99, "999 999 999.99"},
+        {1e10, "*** *** ***.**"},
     };
     for (auto& c : cases) EXPECT_EQ(amountText(c.value), c.text) << c.value;
 }
@@ -375,7 +390,9 @@ TEST(Posting, TwoStationsAtOnce) {
                 os::SystemClock clock;
                 auto console = screen::Console::headless(clock);
                 console->headless()->onKeyWanted(
-                    [&](double) { return console->screen().dump().find("na kwote") != std::string::npos ? key::Esc : 0; },
+                    [&](double) {
+                        return console->screen().dump().find("na kwote") != std::string::npos ? key::Esc : 0;
+                    },
                     0.01);
                 settings::Settings settings;
                 xbase::WorkAreas areas;
@@ -391,12 +408,14 @@ TEST(Posting, TwoStationsAtOnce) {
                 settings.declarePublic("PS_MAG_NO", Value::ofText(" "));
                 std::vector<std::string> lines;
                 for (int i = 0; i < kLines; ++i)
-                    lines.push_back(ReceiveShop::sale(i % 2 ? "5902012610039" : "5903537320465", 100 * station, 1000));
+                    lines.push_back(
+                        ReceiveShop::sale(i % 2 ? "5902012610039" : "5903537320465", 100 * station, 1000));
                 std::string report = "velto/report" + std::to_string(station) + ".txt";
                 ReceiveShop::report(lines, true, report);
                 if (INIT_DBF(ctx)) {
                     char byte;
-                    if (read(go[0], &byte, 1) == 0 && ZROB_SD_ZETO(ctx, "velto\\report" + std::to_string(station) + ".txt"))
+                    if (read(go[0], &byte, 1) == 0 &&
+                        ZROB_SD_ZETO(ctx, "velto\\report" + std::to_string(station) + ".txt"))
                         status = 0;
                 }
                 areas.closeAll();
@@ -418,7 +437,8 @@ TEST(Posting, TwoStationsAtOnce) {
     auto dowod = xbase::Table::open("24/03/dowod.dbf", "dowod", false);
     std::vector<std::string> posted;
     for (dowod->goTop(); !dowod->eof(); dowod->skip(1))
-        if (dowod->get("RD").text == "SD " && dowod->get("NRD").text > "       2") posted.push_back(dowod->get("NRD").text);
+        if (dowod->get("RD").text == "SD " && dowod->get("NRD").text > "       2")
+            posted.push_back(dowod->get("NRD").text);
     std::sort(posted.begin(), posted.end());
     EXPECT_EQ(posted, (std::vector<std::string>{"      16", "      17"}));
     auto dow = xbase::Table::open("24/03/dow.dbf", "dow", false);

@@ -53,7 +53,10 @@ TEST(ReceiveFlow, WorkingDateAndRefusal) {
     struct Case {
         const char* period;
         const char* date;  // today is 15.03.2024
-    } cases[] = {{"24\\03", "15.03.2024"}, {"24\\02", "29.02.2024"}, {"24\\04", "01.04.2024"}, {"23\\12", "31.12.2023"}};
+    } cases[] = {{"24\\03", "15.03.2024"},
+                 {"24\\02", "29.02.2024"},
+                 {"24\\04", "01.04.2024"},
+                 {"23\\12", "31.12.2023"}};
     for (auto& c : cases) {
         ReceiveShop h;
         Answers answers;

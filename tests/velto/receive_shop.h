@@ -84,7 +84,8 @@ struct ReceiveShop : testing_support::Harness {
     }
 
     // Every visible record of a table, in natural order, as its values of the named fields.
-    static std::vector<std::vector<Value>> records(xbase::Table& table, const std::vector<std::string>& fields) {
+    static std::vector<std::vector<Value>> records(xbase::Table& table,
+                                                   const std::vector<std::string>& fields) {
         std::vector<std::vector<Value>> out;
         int order = table.order();
         table.setOrder(0);

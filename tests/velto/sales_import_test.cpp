@@ -19,7 +19,9 @@ namespace key = screen::key;
 
 namespace {
 
-std::string repeat(char c, size_t n) { return std::string(n, c); }
+std::string repeat(char c, size_t n) {
+    return std::string(n, c);
+}
 
 // The company's name lines, changed as the stock-keeping system would change them.
 void setCompany(ReceiveShop& h, const std::string& nodb, const std::string& nodb1) {
@@ -46,10 +48,10 @@ TEST(SalesLine, Grammar) {
     } cases[] = {
         {"S;00000012345;NAZWA;250;2000;", SaleLine{"00000012345", 2.5, 2.0}},
         {"X;5900;Name;1250;1500;A;01;", SaleLine{"5900", 12.5, 1.5}},  // fields after the fourth ignored
-        {"S;1;N;-250;-1500;", SaleLine{"1", -2.5, -1.5}},                // a return
-        {"S;1;N; 12.5x;abc;", SaleLine{"1", 0.125, 0}},                  // read the dBASE way
-        {"S;;;;;", SaleLine{"", 0, 0}},                                  // closed but empty
-        {"S;1;N;250;2000", std::nullopt},                                // fourth field not closed
+        {"S;1;N;-250;-1500;", SaleLine{"1", -2.5, -1.5}},              // a return
+        {"S;1;N; 12.5x;abc;", SaleLine{"1", 0.125, 0}},                // read the dBASE way
+        {"S;;;;;", SaleLine{"", 0, 0}},                                // closed but empty
+        {"S;1;N;250;2000", std::nullopt},                              // fourth field not closed
         {"S;1;N;250", std::nullopt},
         {"S;", std::nullopt},
         {"", std::nullopt},
@@ -79,19 +81,19 @@ TEST(SalesImport, BooksMatchedLinesAndListsTheOthers) {
     const std::string unknown = "S;9999999999999;OBCY;100;1000;A;01;";
     const std::string emptyCode = "S;;BEZ KODU;100;1000;";
     ReceiveShop::report({
-        "S;5902012610039;JOGURT;250;2000;",  // 2.000 at 2.50: unit price 1.25, VAT rate 5
+        "S;5902012610039;JOGURT;250;2000;",   // 2.000 at 2.50: unit price 1.25, VAT rate 5
         "S;5906810660029;USLUGA;1000;3000;",  // exempt: no VAT; price to four decimals
         unknown,
         "S;5902012610039;JOGURT;100;1000",  // not closed: skipped without a trace
         "S;5902012610039;JOGURT;100;0;",    // the same article again, quantity 0: price 0
-        emptyCode,                            // matches no article without a bar code
+        emptyCode,                          // matches no article without a bar code
     });
     ASSERT_TRUE(ZROB_SD_ZETO(h.ctx, receive_testing::kReport));
 
-    auto rows = ReceiveShop::records(h.areas.table("dd"),
-                                     {"RD", "R_P", "S_Z", "NRD", "DATA", "MAG", "LP", "KTO", "INDEKS", "NAZWA",
-                                      "JM", "CENA0", "PODATEK0", "SWW", "PKWIU", "CENA", "NB", "ILOSC",
-                                      "WARTOSC", "PODATEK", "BRUTTO"});
+    auto rows = ReceiveShop::records(
+        h.areas.table("dd"),
+        {"RD",    "R_P",      "S_Z", "NRD",   "DATA", "MAG", "LP",    "KTO",     "INDEKS",  "NAZWA", "JM",
+         "CENA0", "PODATEK0", "SWW", "PKWIU", "CENA", "NB",  "ILOSC", "WARTOSC", "PODATEK", "BRUTTO"});
     ASSERT_EQ(rows.size(), 3u);
     const char* indexes[] = {"NAB00049", "USL00012", "NAB00049"};
     const char* lps[] = {"  1", "  2", "  3"};
@@ -157,9 +159,11 @@ TEST(SalesImport, WhatFileEndsBook) {
         bool lastLineEnd;
         size_t rows;
     } cases[] = {
-        {{}, true, 0},  // an empty report
+        {{}, true, 0},                                                // an empty report
         {{ReceiveShop::sale("5902012610039", 250, 2000)}, false, 0},  // its only line without a line end
-        {{ReceiveShop::sale("5902012610039", 250, 2000), ReceiveShop::sale("5906810660029", 100, 1000)}, false, 1},
+        {{ReceiveShop::sale("5902012610039", 250, 2000), ReceiveShop::sale("5906810660029", 100, 1000)},
+         false,
+         1},
         {{"", ReceiveShop::sale("5902012610039", 250, 2000), ""}, true, 1},  // empty lines pass
     };
     for (auto& c : cases) {
@@ -233,12 +237,12 @@ TEST(SalesImport, MatchingWithBarCodes) {
         {"sklep kod13", " ", " ", "5908896060090", "2WAR00047"},  // first in bar-code order; any case
         {"SKLEP KOD13", "1", "2", "5908896060090", "1WAR00047"},  // the receive warehouse decides
         {"SKLEP KOD13", "2", " ", "5908896060090", "2WAR00047"},
-        {"SKLEP KOD13", "1", " ", "5907207410203", ""},           // not in the receive warehouse
-        {"SKLEP", "1", "2", "5908896060090", "2WAR00047"},        // without KOD13: first in bar-code order
-        {"SKLEP", " ", " ", "59008064", "1NAP00006"},             // an 8-character code, padded
-        {"SKLEP", " ", " ", "", ""},                              // an empty code is no blank bar code
+        {"SKLEP KOD13", "1", " ", "5907207410203", ""},     // not in the receive warehouse
+        {"SKLEP", "1", "2", "5908896060090", "2WAR00047"},  // without KOD13: first in bar-code order
+        {"SKLEP", " ", " ", "59008064", "1NAP00006"},       // an 8-character code, padded
+        {"SKLEP", " ", " ", "", ""},                        // an empty code is no blank bar code
         {"SKLEP KOD13", " ", " ", "   ", ""},
-        {"SKLEP", " ", " ", "59088960600901", ""},                // longer than a bar code
+        {"SKLEP", " ", " ", "59088960600901", ""},  // longer than a bar code
     };
     ReceiveShop h;
     for (auto& c : cases) {
@@ -248,7 +252,8 @@ TEST(SalesImport, MatchingWithBarCodes) {
         std::string line = "S;" + std::string(c.code) + ";X;100;1000;";
         ReceiveShop::report({line});
         ASSERT_TRUE(ZROB_SD_ZETO(h.ctx, receive_testing::kReport));
-        EXPECT_EQ(firstRow(h), c.goods) << c.nazwa << " / " << c.psMag << " / " << c.psMagNo << " / " << c.code;
+        EXPECT_EQ(firstRow(h), c.goods)
+            << c.nazwa << " / " << c.psMag << " / " << c.psMagNo << " / " << c.code;
         EXPECT_EQ(readFile("rob/wydruk01.prn"), *c.goods ? "" : line + "\r\n") << c.code;
     }
 }
@@ -259,9 +264,9 @@ TEST(SalesImport, MatchingByIndexWithoutBarCodes) {
         const char* code;
         const char* goods;
     } cases[] = {
-        {" ", "WAR00045", "1WAR00045"},    // warehouse 1 when none is chosen
-        {" ", "SYP00008", ""},             // that index is only in warehouse 2
-        {"2", "SYP00008", "2SYP00008"},    // the receive warehouse
+        {" ", "WAR00045", "1WAR00045"},  // warehouse 1 when none is chosen
+        {" ", "SYP00008", ""},           // that index is only in warehouse 2
+        {"2", "SYP00008", "2SYP00008"},  // the receive warehouse
         {"2", "WAR00045", ""},
         {" ", "WAR00045123", "1WAR00045"},  // the first 8 characters of the code
         {" ", "", ""},
@@ -292,7 +297,7 @@ TEST(SalesImport, WeighedGoodsPrefix) {
     } cases[] = {
         {"MELKO S.C.", "", false, "12345", "2812345      "},
         {"Sklep", "melko", false, "12345", "2812345      "},  // the continuation counts, in any case
-        {"Sklep", "", true, "12345", "2812345      "},       // or the switch file
+        {"Sklep", "", true, "12345", "2812345      "},        // or the switch file
         {"MELKO", "KOSTRAN", false, "12345", "12345        "},
         {"Sklep", "", false, "12345", "12345        "},
         {"MELKO", "", false, "1234", "1234         "},

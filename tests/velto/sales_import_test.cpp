@@ -281,7 +281,9 @@ TEST(SalesImport, MatchingByIndexWithoutBarCodes) {
         ReceiveShop::report({"S;" + std::string(c.code) + ";X;100;1000;"});
         ASSERT_TRUE(ZROB_SD_ZETO(h.ctx, receive_testing::kReport));
         EXPECT_EQ(firstRow(h), c.goods) << c.psMag << " / " << c.code;
-        if (*c.goods) EXPECT_EQ(h.settings.text("M_MAG"), std::string(c.goods, 1));
+        if (*c.goods) {
+            EXPECT_EQ(h.settings.text("M_MAG"), std::string(c.goods, 1));
+        }
     }
     SalesImport import(h.ctx);
     EXPECT_EQ(import.lookupCode("12345"), "12345        ");

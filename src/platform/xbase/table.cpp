@@ -675,15 +675,25 @@ void Table::zap() {
     // What was pending belongs to records that are going.
     dirty_ = newRecord_ = unwritten_ = false;
     dbf_->zap(today());
-    for (auto& index : indexes_) {
+    for (size_t i = 0; i < indexes_.size(); ++i) {
+        auto& index = indexes_[i];
         const std::string expression = index->ntx->expression();
         const int keySize = index->ntx->keySize();
         const int keyDecimals = index->ntx->keyDecimals();
         index->ntx.reset();
         index->ntx = NtxIndex::build(index->file.path, index->file.displayName, SharedFile::Mode::Exclusive,
                                      expression, keySize, keyDecimals, {}, {});
-        if (!index->ntx)
-            throw RuntimeError(RuntimeError::Kind::Creation, "index file is in use", index->file.displayName);
+        if (!index->ntx) {
+            // The index that could not be emptied is no longer attached, so the table stays usable.
+            TableFile file = index->file;
+            indexes_.erase(indexes_.begin() + static_cast<std::ptrdiff_t>(i));
+            if (order_ == static_cast<int>(i) + 1)
+                order_ = 0;
+            else if (order_ > static_cast<int>(i) + 1)
+                --order_;
+            goTop();
+            throw RuntimeError(RuntimeError::Kind::Creation, "index file is in use", file.displayName);
+        }
     }
     goTop();
 }

@@ -393,6 +393,21 @@ TEST(Table, ZapEmptiesTableAndIndexes) {
     EXPECT_EQ(testing_support::readFile(shop("24/03/dow.dbf")).size(), 706u + 168u + 1u);
 }
 
+TEST(Table, ZapThatCannotEmptyAnIndexLeavesTheTableUsable) {
+    Shop shop;
+    auto dow = Table::open(shop("24/03/dow.dbf"), "dow", true);
+    ASSERT_TRUE(dow->attachIndex(shop("24/03/dow1.ntx"), "dow1.ntx"));
+    ASSERT_TRUE(dow->attachIndex(shop("24/03/dow2.ntx"), "dow2.ntx"));
+    // A child process inherits the open index files and keeps them while the index is rebuilt.
+    testing_support::OtherProcess child([] {});
+    EXPECT_THROW(dow->zap(), RuntimeError);
+    child.release();
+    EXPECT_EQ(dow->recordCount(), 0u);
+    dow->appendBlank();
+    dow->put("RD", text("ZZ"));
+    EXPECT_NO_THROW(dow->close());
+}
+
 TEST(Table, IndexOnKeySizesFromTheExpression) {
     Shop shop;
     struct Case {

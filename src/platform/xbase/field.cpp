@@ -23,20 +23,23 @@ Layout Layout::of(std::vector<Field> fields) {
 }
 
 int Layout::find(std::string_view name) const {
+    // Field names are ASCII: letter case folds without the locale (this runs for every field access).
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     for (size_t i = 0; i < fields.size(); ++i) {
         const auto& n = fields[i].name;
-        if (n.size() != name.size()) continue;
-        bool same = true;
-        for (size_t k = 0; k < n.size() && same; ++k)
-            same = std::toupper(static_cast<unsigned char>(name[k])) == static_cast<unsigned char>(n[k]);
-        if (same) return static_cast<int>(i);
+        if (n.size() != name.size() || n[0] != upper(name[0])) continue;
+        size_t k = 1;
+        while (k < n.size() && n[k] == upper(name[k])) ++k;
+        if (k == n.size()) return static_cast<int>(i);
     }
     return -1;
 }
 
 namespace {
 
-std::string stars(int length) { return std::string(static_cast<size_t>(length), '*'); }
+std::string stars(int length) {
+    return std::string(static_cast<size_t>(length), '*');
+}
 
 // Exact path: print far past the place and look at the next digit, so that 2.675 (held as 2.67499...)
 // gives 2.67, as the table engine's STR() does.
@@ -73,13 +76,17 @@ bool roundFast(double magnitude, int decimals, std::string& out) {
     long double fraction = scaled - whole;
     if (std::fabs(fraction - 0.5L) < 1e-6L) return false;
     auto units = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1 : 0);
-    char digits[32];
-    int n = std::snprintf(digits, sizeof digits, "%0*llu", decimals + 1, units);
-    out.assign(digits, static_cast<size_t>(n - decimals));
-    if (decimals > 0) {
-        out += '.';
-        out.append(digits + n - decimals, static_cast<size_t>(decimals));
-    }
+    // The digits from the right, the point after `decimals` of them, at least one digit before it.
+    char text[32];
+    char* at = text + sizeof text;
+    int written = 0;
+    do {
+        if (written == decimals && decimals > 0) *--at = '.';
+        *--at = static_cast<char>('0' + units % 10);
+        units /= 10;
+        ++written;
+    } while (units != 0 || written <= decimals);
+    out.assign(at, static_cast<size_t>(text + sizeof text - at));
     return true;
 }
 
@@ -131,9 +138,21 @@ void writeField(const Field& field, char* record, const core::Value& value) {
         }
         case 'D': {
             if (!value.isDate()) mismatch();
-            std::string s = value.date.dtos();
             std::memset(p, ' ', n);
-            std::memcpy(p, s.data(), std::min(n, s.size()));
+            if (!value.date.empty() && n >= 8) {
+                // "YYYYMMDD" as DTOS() gives it, without formatted printing (written for every date put).
+                int y = value.date.year(), m = value.date.month(), d = value.date.day();
+                if (y < 0 || y > 9999) {
+                    std::string s = value.date.dtos();
+                    std::memcpy(p, s.data(), std::min(n, s.size()));
+                    break;
+                }
+                for (int i = 3; i >= 0; --i, y /= 10) p[i] = static_cast<char>('0' + y % 10);
+                p[4] = static_cast<char>('0' + m / 10);
+                p[5] = static_cast<char>('0' + m % 10);
+                p[6] = static_cast<char>('0' + d / 10);
+                p[7] = static_cast<char>('0' + d % 10);
+            }
             break;
         }
         case 'L':
@@ -153,10 +172,14 @@ void writeField(const Field& field, char* record, const core::Value& value) {
 core::Value emptyValue(const Field& field) {
     switch (field.type) {
         case 'N':
-        case 'F': return core::Value::ofNumber(0, field.length, field.decimals);
-        case 'D': return core::Value::ofDate(core::Date());
-        case 'L': return core::Value::ofLogical(false);
-        default: return core::Value::ofText(std::string(static_cast<size_t>(field.length), ' '));
+        case 'F':
+            return core::Value::ofNumber(0, field.length, field.decimals);
+        case 'D':
+            return core::Value::ofDate(core::Date());
+        case 'L':
+            return core::Value::ofLogical(false);
+        default:
+            return core::Value::ofText(std::string(static_cast<size_t>(field.length), ' '));
     }
 }
 

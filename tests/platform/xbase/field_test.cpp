@@ -29,6 +29,13 @@ TEST(Field, StoresAndReadsEachType) {
     EXPECT_EQ(xbase::readField(layout.fields[1], rec.data()).number, -1.5);
     EXPECT_EQ(xbase::readField(layout.fields[0], rec.data()).text, "ABCDE");
     EXPECT_THROW(xbase::writeField(layout.fields[1], rec.data(), core::Value::ofText("1")), std::exception);
+    // Dates as DTOS() gives them, leading zeros of the year included; the empty date is blanks.
+    for (core::Date d : {core::Date::fromYmd(999, 12, 31), core::Date::fromYmd(2000, 2, 29),
+                         core::Date::fromYmd(1901, 10, 9), core::Date()}) {
+        xbase::writeField(layout.fields[2], rec.data(), core::Value::ofDate(d));
+        EXPECT_EQ(rec.substr(14, 8), d.dtos());
+        EXPECT_EQ(xbase::readField(layout.fields[2], rec.data()).date, d);
+    }
 }
 
 TEST(FormatNumber, FastAndExactPathsAgree) {

@@ -49,22 +49,31 @@ std::shared_ptr<ByteLocks> ByteLocks::of(const std::shared_ptr<SharedFile>& file
     return book;
 }
 
-bool ByteLocks::covered(uint64_t offset, uint64_t length, Range except) const {
-    for (const auto& [range, count] : held_) {
-        if (range == except) continue;
-        if (range.first <= offset && offset + length <= range.first + range.second) return true;
+std::vector<ByteLocks::Held>::iterator ByteLocks::find(uint64_t offset, uint64_t length) {
+    return std::find_if(held_.begin(), held_.end(),
+                        [&](const Held& h) { return h.offset == offset && h.length == length; });
+}
+
+bool ByteLocks::holds(uint64_t offset, uint64_t length) const {
+    return std::any_of(held_.begin(), held_.end(),
+                       [&](const Held& h) { return h.offset == offset && h.length == length; });
+}
+
+bool ByteLocks::covered(uint64_t offset, uint64_t length, const Held* except) const {
+    for (const Held& h : held_) {
+        if (&h == except) continue;
+        if (h.offset <= offset && offset + length <= h.offset + h.length) return true;
     }
     return false;
 }
 
 bool ByteLocks::lock(uint64_t offset, uint64_t length, bool wait) {
-    Range key{offset, length};
-    if (auto it = held_.find(key); it != held_.end()) {
-        ++it->second;
+    if (auto it = find(offset, length); it != held_.end()) {
+        ++it->count;
         return true;
     }
     // A range inside one we hold already is ours in the kernel too.
-    if (!covered(offset, length, key)) {
+    if (!covered(offset, length, nullptr)) {
         int err = setLock(file_->fd(), F_WRLCK, offset, length, wait);
         if (err == EAGAIN || err == EACCES) return false;
         if (err != 0)
@@ -72,15 +81,15 @@ bool ByteLocks::lock(uint64_t offset, uint64_t length, bool wait) {
                                      std::string("lock error (") + std::strerror(err) + ")",
                                      file_->displayName());
     }
-    held_[key] = 1;
+    held_.push_back({offset, length, 1});
     return true;
 }
 
 void ByteLocks::unlock(const std::vector<Range>& ranges) {
     uint64_t from = UINT64_MAX, to = 0;
     for (const auto& range : ranges) {
-        auto it = held_.find(range);
-        if (it == held_.end() || --it->second > 0) continue;
+        auto it = find(range.first, range.second);
+        if (it == held_.end() || --it->count > 0) continue;
         held_.erase(it);
         from = std::min(from, range.first);
         to = std::max(to, range.first + range.second);
@@ -88,15 +97,15 @@ void ByteLocks::unlock(const std::vector<Range>& ranges) {
     if (from >= to) return;
     // Unlock the span of what was released, minus every part that a range still held covers; bytes in
     // between that nobody holds are unlocked harmlessly.
-    std::vector<Range> keep;
-    for (const auto& [range, count] : held_) {
-        uint64_t a = std::max(range.first, from);
-        uint64_t b = std::min(range.first + range.second, to);
-        if (a < b) keep.emplace_back(a, b);
+    keep_.clear();
+    for (const Held& h : held_) {
+        uint64_t a = std::max(h.offset, from);
+        uint64_t b = std::min(h.offset + h.length, to);
+        if (a < b) keep_.emplace_back(a, b);
     }
-    std::sort(keep.begin(), keep.end());
+    std::sort(keep_.begin(), keep_.end());
     uint64_t pos = from;
-    for (const auto& [a, b] : keep) {
+    for (const auto& [a, b] : keep_) {
         if (a > pos) setLock(file_->fd(), F_UNLCK, pos, a - pos, false);
         pos = std::max(pos, b);
     }

@@ -24,13 +24,19 @@ class ByteLocks {
     void unlock(uint64_t offset, uint64_t length) { unlock({{offset, length}}); }
     // Releases several ranges at once: one system call covers them where nothing still held lies between.
     void unlock(const std::vector<std::pair<uint64_t, uint64_t>>& ranges);
-    bool holds(uint64_t offset, uint64_t length) const { return held_.count({offset, length}) != 0; }
+    bool holds(uint64_t offset, uint64_t length) const;
 
   private:
+    struct Held {
+        uint64_t offset, length;
+        int count;
+    };
     explicit ByteLocks(std::shared_ptr<SharedFile> file) : file_(std::move(file)) {}
-    bool covered(uint64_t offset, uint64_t length, std::pair<uint64_t, uint64_t> except) const;
+    bool covered(uint64_t offset, uint64_t length, const Held* except) const;
+    std::vector<Held>::iterator find(uint64_t offset, uint64_t length);
     std::shared_ptr<SharedFile> file_;
-    std::map<std::pair<uint64_t, uint64_t>, int> held_;
+    std::vector<Held> held_;  // a few ranges: one record lock per work area, the file and append locks
+    std::vector<std::pair<uint64_t, uint64_t>> keep_;  // scratch of unlock()
 };
 
 }  // namespace xbase

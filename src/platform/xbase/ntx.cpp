@@ -36,27 +36,35 @@ void NtxPage::format(int maxKeys, int itemSize) {
 
 void NtxPage::setEntry(int i, uint32_t recnoValue, const char* keyBytes, int keySize) {
     char* it = item(i);
-    prefixesValid = false;
     putU32(it + 4, recnoValue);
     std::memcpy(it + 8, keyBytes, static_cast<size_t>(keySize));
+    if (prefixesValid) prefixes[i] = ntxPrefix(keyBytes, static_cast<size_t>(keySize));
 }
 
 void NtxPage::insertAt(int pos, uint32_t childPage, uint32_t recnoValue, const char* keyBytes, int keySize) {
-    int n = count();
-    int free = slot(n + 1);
+    const int n = count();
+    const int free = slot(n + 1);
     std::memmove(bytes + 2 + 2 * (pos + 1), bytes + 2 + 2 * pos, static_cast<size_t>(2 * (n + 1 - pos)));
-    setSlot(pos, free);
-    putU32(item(pos), childPage);
-    setEntry(pos, recnoValue, keyBytes, keySize);
-    setCount(n + 1);
+    putU16(bytes + 2 + 2 * pos, static_cast<uint16_t>(free));
+    char* it = bytes + free;
+    putU32(it, childPage);
+    putU32(it + 4, recnoValue);
+    std::memcpy(it + 8, keyBytes, static_cast<size_t>(keySize));
+    putU16(bytes, static_cast<uint16_t>(n + 1));
+    if (prefixesValid) {
+        std::memmove(&prefixes[pos + 1], &prefixes[pos], sizeof(uint64_t) * static_cast<size_t>(n - pos));
+        prefixes[pos] = ntxPrefix(keyBytes, static_cast<size_t>(keySize));
+    }
 }
 
 void NtxPage::removeAt(int pos) {
-    int n = count();
-    int gone = slot(pos);
+    const int n = count();
+    const int gone = slot(pos);
     std::memmove(bytes + 2 + 2 * pos, bytes + 2 + 2 * (pos + 1), static_cast<size_t>(2 * (n - pos)));
-    setSlot(n, gone);
-    setCount(n - 1);
+    putU16(bytes + 2 + 2 * n, static_cast<uint16_t>(gone));
+    putU16(bytes, static_cast<uint16_t>(n - 1));
+    if (prefixesValid)
+        std::memmove(&prefixes[pos], &prefixes[pos + 1], sizeof(uint64_t) * static_cast<size_t>(n - 1 - pos));
 }
 
 // ---- Header and file ---------------------------------------------------------------------------------
@@ -65,10 +73,10 @@ void NtxIndex::Impl::damaged(const std::string& what) const {
     throw RuntimeError(RuntimeError::Kind::Damaged, "damaged index file (" + what + ")", displayName);
 }
 
-std::string NtxIndex::Impl::fitKey(std::string_view key) const {
-    std::string k(key.substr(0, static_cast<size_t>(keySize)));
-    k.resize(static_cast<size_t>(keySize), ' ');
-    return k;
+const std::string& NtxIndex::Impl::fitKey(std::string_view key) {
+    fitted.assign(key.substr(0, static_cast<size_t>(keySize)));
+    fitted.resize(static_cast<size_t>(keySize), ' ');
+    return fitted;
 }
 
 bool NtxIndex::Impl::pageInFile(uint32_t offset) {
@@ -284,32 +292,16 @@ void NtxAccess::commit() {
 
 // ---- Walking the tree --------------------------------------------------------------------------------
 
-namespace {
-
-// The first eight bytes of a key of `size` bytes as a big-endian number (zeros beyond the key).
-inline uint64_t prefixOf(const char* key, size_t size) {
-    if (size >= 8) {
-        uint64_t v;
-        std::memcpy(&v, key, 8);
-        return __builtin_bswap64(v);
-    }
-    uint64_t v = 0;
-    for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < size ? static_cast<uint8_t>(key[b]) : 0);
-    return v;
-}
-
-}  // namespace
-
 int NtxIndex::Impl::searchPage(NtxPage& p, const char* key, size_t len, bool upper) const {
     const int n = p.count();
     const size_t ks = static_cast<size_t>(keySize);
     if (!p.prefixesValid) {
         if (!p.prefixes) p.prefixes = std::make_unique<uint64_t[]>(static_cast<size_t>(maxKeys));
-        for (int i = 0; i < n; ++i) p.prefixes[i] = prefixOf(p.key(i), ks);
+        for (int i = 0; i < n; ++i) p.prefixes[i] = ntxPrefix(p.key(i), ks);
         p.prefixesValid = true;
     }
     const uint64_t mask = len >= 8 ? ~uint64_t{0} : len == 0 ? 0 : ~uint64_t{0} << (8 * (8 - len));
-    const uint64_t want = prefixOf(key, std::min<size_t>(len, 8)) & mask;
+    const uint64_t want = ntxPrefix(key, std::min<size_t>(len, 8)) & mask;
     // Key i against the searched key, in index order.
     auto cmp = [&](int i) {
         uint64_t have = p.prefixes[i] & mask;

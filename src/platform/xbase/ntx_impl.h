@@ -34,6 +34,19 @@ inline void putU32(char* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
+// Eight bytes of a key, `size` of them there, as a big-endian number (zeros beyond the key): comparing
+// these compares the bytes.
+inline uint64_t ntxPrefix(const char* key, size_t size) {
+    if (size >= 8) {
+        uint64_t v;
+        std::memcpy(&v, key, 8);
+        return __builtin_bswap64(v);
+    }
+    uint64_t v = 0;
+    for (size_t b = 0; b < 8; ++b) v = v << 8 | (b < size ? static_cast<uint8_t>(key[b]) : 0);
+    return v;
+}
+
 // One page as stored: key count, a table of max + 1 item offsets, the items. Items never move; inserting
 // or removing a key shifts the offset table, so the position of a key is its index in the table.
 struct NtxPage {
@@ -41,8 +54,9 @@ struct NtxPage {
     bool dirty = false;     // changed and not yet written
     bool inUpdate = false;  // changed by the update in progress
     bool used = false;      // met since the cache last made room
-    // The first eight bytes of each key, big-endian, in key order: searching compares these first,
-    // close together in memory. Rebuilt when needed after a change.
+    // The first eight bytes of each key (ntxPrefix) in key order: searching compares these first, close
+    // together in memory. Kept up to date by insertAt, removeAt and setEntry; rebuilt when needed after
+    // other changes.
     bool prefixesValid = false;
     std::unique_ptr<uint64_t[]> prefixes;
     char bytes[kNtxPageSize];
@@ -119,6 +133,10 @@ struct NtxIndex::Impl {
     uint64_t pathGeneration = 0;
     bool onEntry = false, atEof = true, atBof = false;
     std::string curKey;
+
+    // Scratch of updates, kept to spare allocations: the path walked, the key carried up by splits.
+    Path work;
+    std::string fitted, carry, middle;
     uint32_t curRecno = 0;
 
     bool shared() const { return file->shared(); }
@@ -127,7 +145,8 @@ struct NtxIndex::Impl {
         int c = std::memcmp(a, b, n);
         return descending ? -c : c;
     }
-    std::string fitKey(std::string_view key) const;  // blank padded or cut to the key size
+    // The key blank padded or cut to the key size, in a buffer the next call reuses.
+    const std::string& fitKey(std::string_view key);
 
     // Header and file.
     void loadHeader();

@@ -150,7 +150,8 @@ void NtxIndex::Impl::freePage(NtxPage& p) {
 // ---- Insert ------------------------------------------------------------------------------------------
 
 void NtxIndex::Impl::insertEntry(const std::string& key, uint32_t recno) {
-    Path walk;
+    Path& walk = work;
+    walk.clear();
     if (unique && lowerBound(walk, key.data(), key.size())) {
         const Level& top = walk.back();
         if (compare(page(top.page).key(top.index), key.data(), key.size()) == 0) return;
@@ -170,7 +171,8 @@ void NtxIndex::Impl::insertEntry(const std::string& key, uint32_t recno) {
     }
     // Insert, splitting full pages on the way back up; the middle key of a split goes to the parent.
     uint32_t child = 0;
-    std::string carryKey = key;
+    std::string& carryKey = carry;
+    carryKey = key;
     for (size_t level = walk.size(); level-- > 0;) {
         NtxPage& p = page(walk[level].page);
         int pos = walk[level].index;
@@ -204,7 +206,7 @@ void NtxIndex::Impl::splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32
     for (int j = 0; j < half; ++j) low.insertAt(j, childOf(j), recnoOf(j), keyOf(j), keySize);
     low.setChild(half, childOf(half));
     uint32_t midRecno = recnoOf(half);
-    std::string midKey(keyOf(half), static_cast<size_t>(keySize));
+    middle.assign(keyOf(half), static_cast<size_t>(keySize));
 
     // The upper entries keep their items; the items of the lower ones become free, the first of them
     // taking the new key when it belongs up here.
@@ -232,13 +234,14 @@ void NtxIndex::Impl::splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32
     }
     child = low.offset;
     recno = midRecno;
-    key = std::move(midKey);
+    key.swap(middle);
 }
 
 // ---- Remove ------------------------------------------------------------------------------------------
 
 bool NtxIndex::Impl::removeEntry(const std::string& key, uint32_t recno) {
-    Path walk;
+    Path& walk = work;
+    walk.clear();
     if (!findEntry(walk, key, recno)) return false;
     const Level top = walk.back();
     NtxPage& p = page(top.page);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -188,9 +189,8 @@ void SharedFile::sync() {
 }
 
 bool SharedFile::lock(uint64_t offset, uint64_t length, bool write, bool wait) {
-    auto key = std::make_pair(offset, length);
-    if (auto it = held_.find(key); it != held_.end()) {
-        ++it->second;
+    if (auto it = findHeld(offset, length); it != held_.end()) {
+        ++it->count;
         return true;
     }
     struct flock fl {};
@@ -203,14 +203,14 @@ bool SharedFile::lock(uint64_t offset, uint64_t length, bool write, bool wait) {
         if (errno == EAGAIN || errno == EACCES) return false;
         throw RuntimeError(RuntimeError::Kind::Io, sysError("lock error"), displayName_);
     }
-    held_[key] = 1;
+    held_.push_back({offset, length, 1});
     return true;
 }
 
 void SharedFile::unlock(uint64_t offset, uint64_t length) {
-    auto it = held_.find({offset, length});
+    auto it = findHeld(offset, length);
     if (it == held_.end()) return;
-    if (--it->second > 0) return;
+    if (--it->count > 0) return;
     held_.erase(it);
     struct flock fl {};
     fl.l_type = F_UNLCK;
@@ -218,6 +218,11 @@ void SharedFile::unlock(uint64_t offset, uint64_t length) {
     fl.l_start = static_cast<off_t>(offset);
     fl.l_len = static_cast<off_t>(length);
     fcntl(fd_, F_OFD_SETLK, &fl);
+}
+
+std::vector<SharedFile::Held>::iterator SharedFile::findHeld(uint64_t offset, uint64_t length) {
+    return std::find_if(held_.begin(), held_.end(),
+                        [&](const Held& h) { return h.offset == offset && h.length == length; });
 }
 
 bool SharedFile::lockedElsewhere(uint64_t offset, uint64_t length) const {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace xbase {
 
@@ -58,7 +59,13 @@ class SharedFile {
     std::string displayName_;
     Mode mode_;
     uint64_t dev_, ino_;
-    std::map<std::pair<uint64_t, uint64_t>, int> held_;
+    // The ranges held, with their holders: a few at most, looked at on every index operation.
+    struct Held {
+        uint64_t offset, length;
+        int count;
+    };
+    std::vector<Held> held_;
+    std::vector<Held>::iterator findHeld(uint64_t offset, uint64_t length);
     friend struct SharedFileRegistry;
 };
 

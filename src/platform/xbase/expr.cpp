@@ -404,13 +404,22 @@ core::Value Expression::evaluate(const char* record, uint32_t recno) const {
 }
 
 std::string Expression::key(const char* record, uint32_t recno, int keySize, int keyDecimals) const {
+    std::string out;
+    key(record, recno, keySize, keyDecimals, out);
+    return out;
+}
+
+void Expression::key(const char* record, uint32_t recno, int keySize, int keyDecimals,
+                     std::string& out) const {
     keySize = std::max(keySize, 0);
-    if (!impl_) return std::string(static_cast<size_t>(keySize), ' ');
+    if (!impl_) {
+        out.assign(static_cast<size_t>(keySize), ' ');
+        return;
+    }
     Ctx x{record, recno};
     if (impl_->type == Type::Text) {
-        std::string out;
         if (impl_->plain) {
-            out.resize(static_cast<size_t>(keySize), ' ');
+            out.assign(static_cast<size_t>(keySize), ' ');
             int at = 0;
             for (const auto& p : impl_->pieces) {
                 int n = std::min(p.length, keySize - at);
@@ -419,14 +428,15 @@ std::string Expression::key(const char* record, uint32_t recno, int keySize, int
                 std::memcpy(out.data() + at, from, static_cast<size_t>(n));
                 at += n;
             }
-            return out;
+            return;
         }
+        out.clear();
         out.reserve(static_cast<size_t>(std::max(keySize, impl_->length)));
         impl_->root->text(x, out);
         out.resize(static_cast<size_t>(keySize), ' ');
-        return out;
+        return;
     }
-    return keyOfValue(impl_->root->value(x), keySize, keyDecimals);
+    out = keyOfValue(impl_->root->value(x), keySize, keyDecimals);
 }
 
 std::string keyOfValue(const core::Value& value, int keySize, int keyDecimals) {

@@ -17,7 +17,7 @@
 namespace xbase {
 
 class Expression {
-public:
+  public:
     // Throws core::RuntimeError (Kind::Expression) for a syntax error, an unknown function, or a name that
     // is no field of the layout; the message quotes the expression.
     static Expression compile(std::string_view text, const Layout& layout);
@@ -38,8 +38,10 @@ public:
     core::Value evaluate(const char* record, uint32_t recno) const;
     // The key bytes an NTX entry holds for this record, exactly keySize long.
     std::string key(const char* record, uint32_t recno, int keySize, int keyDecimals) const;
+    // The same into `out`, whose storage is reused (keys of every record of a table).
+    void key(const char* record, uint32_t recno, int keySize, int keyDecimals, std::string& out) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -13,35 +13,103 @@ namespace {
 
 constexpr size_t kPagesPerWrite = 256;
 
-// The order of the keys (equal keys by record number). Sorting records of the first eight key bytes
-// keeps most comparisons off the key array.
+// The sort of a bulk build: a radix sort of (eight key bytes, key number) entries, most significant
+// bytes first. Each round sorts a run by the next eight bytes of its keys with a stable least-significant
+// -digit pass per byte that varies, then goes on into every run of entries that are still equal; short runs
+// are sorted by comparison. Equal keys keep their input order. Shop keys repeat a lot (names, dates) and
+// share long beginnings, which a comparison sort pays for on every comparison.
+struct SortEntry {
+    uint64_t prefix;
+    uint32_t index;
+};
+
+class KeySorter {
+  public:
+    KeySorter(const char* keys, size_t keySize) : keys_(keys), keySize_(keySize) {}
+
+    void sort(SortEntry* a, SortEntry* scratch, size_t n, size_t depth) const {
+        if (n < 2 || depth >= keySize_) return;
+        if (n <= kSmall) {
+            sortSmall(a, n, depth);
+            return;
+        }
+        const size_t take = std::min<size_t>(8, keySize_ - depth);
+        uint64_t differ = 0;
+        for (size_t i = 0; i < n; ++i) {
+            a[i].prefix = ntxPrefix(keys_ + a[i].index * keySize_ + depth, take);
+            differ |= a[i].prefix ^ a[0].prefix;
+        }
+        SortEntry* from = a;
+        SortEntry* to = scratch;
+        for (int b = 0; b < 8; ++b) {
+            const int shift = 8 * b;
+            if (((differ >> shift) & 0xFF) == 0) continue;  // the same byte everywhere: nothing to order
+            uint32_t at[256] = {};
+            for (size_t i = 0; i < n; ++i) ++at[(from[i].prefix >> shift) & 0xFF];
+            uint32_t sum = 0;
+            for (uint32_t& c : at) {
+                uint32_t k = c;
+                c = sum;
+                sum += k;
+            }
+            for (size_t i = 0; i < n; ++i) to[at[(from[i].prefix >> shift) & 0xFF]++] = from[i];
+            std::swap(from, to);
+        }
+        if (from != a) std::copy(from, from + n, a);
+        if (depth + take >= keySize_) return;
+        for (size_t i = 0; i < n;) {
+            size_t j = i + 1;
+            while (j < n && a[j].prefix == a[i].prefix) ++j;
+            if (j - i > 1) sort(a + i, scratch + i, j - i, depth + take);
+            i = j;
+        }
+    }
+
+  private:
+    static constexpr size_t kSmall = 32;
+
+    // Insertion sort by the key bytes from `depth` on, equal keys in input order.
+    void sortSmall(SortEntry* a, size_t n, size_t depth) const {
+        const size_t rest = keySize_ - depth;
+        for (size_t i = 1; i < n; ++i) {
+            SortEntry e = a[i];
+            const char* k = keys_ + e.index * keySize_ + depth;
+            size_t j = i;
+            while (j > 0 && std::memcmp(keys_ + a[j - 1].index * keySize_ + depth, k, rest) > 0) {
+                a[j] = a[j - 1];
+                --j;
+            }
+            a[j] = e;
+        }
+    }
+
+    const char* keys_;
+    size_t keySize_;
+};
+
+// The order of the keys, equal keys by record number.
 std::vector<uint32_t> sortedOrder(const std::vector<char>& keys, const std::vector<uint32_t>& recnos,
                                   size_t keySize) {
-    struct Entry {
-        uint64_t prefix;
-        uint32_t index;
-    };
-    size_t count = recnos.size();
-    std::vector<Entry> entries(count);
-    size_t head = std::min<size_t>(keySize, 8);
-    for (size_t i = 0; i < count; ++i) {
-        const auto* k = reinterpret_cast<const unsigned char*>(keys.data() + i * keySize);
-        uint64_t prefix = 0;
-        for (size_t b = 0; b < 8; ++b) prefix = prefix << 8 | (b < head ? k[b] : 0);
-        entries[i] = {prefix, static_cast<uint32_t>(i)};
-    }
-    size_t rest = keySize - head;
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        if (rest) {
-            int c = std::memcmp(keys.data() + a.index * keySize + head,
-                                keys.data() + b.index * keySize + head, rest);
-            if (c != 0) return c < 0;
-        }
-        return recnos[a.index] != recnos[b.index] ? recnos[a.index] < recnos[b.index] : a.index < b.index;
-    });
+    const size_t count = recnos.size();
+    std::vector<SortEntry> entries(count), scratch(count);
+    for (size_t i = 0; i < count; ++i) entries[i] = {0, static_cast<uint32_t>(i)};
+    KeySorter(keys.data(), keySize).sort(entries.data(), scratch.data(), count, 0);
     std::vector<uint32_t> order(count);
     for (size_t i = 0; i < count; ++i) order[i] = entries[i].index;
+    // Keys come in record order as a rule, and then equal keys are in record order already; otherwise
+    // runs of equal keys are put in that order.
+    if (!std::is_sorted(recnos.begin(), recnos.end())) {
+        auto key = [&](uint32_t i) { return keys.data() + i * keySize; };
+        for (size_t i = 0; i < count;) {
+            size_t j = i + 1;
+            while (j < count && std::memcmp(key(order[i]), key(order[j]), keySize) == 0) ++j;
+            std::sort(order.begin() + static_cast<std::ptrdiff_t>(i),
+                      order.begin() + static_cast<std::ptrdiff_t>(j), [&](uint32_t a, uint32_t b) {
+                          return recnos[a] != recnos[b] ? recnos[a] < recnos[b] : a < b;
+                      });
+            i = j;
+        }
+    }
     return order;
 }
 
@@ -122,6 +190,8 @@ std::unique_ptr<NtxIndex> NtxIndex::build(const std::string& path, const std::st
                 char* it = p.item(static_cast<int>(j));
                 if (!children.empty()) putU32(it, children[at + j]);
                 if (j < n) {
+                    // The keys lie in record order: fetch ahead of the copying.
+                    if (at + j + 16 < count) __builtin_prefetch(keys.data() + level[at + j + 16] * ks);
                     uint32_t e = level[at + j];
                     putU32(it + 4, recnos[e]);
                     std::memcpy(it + 8, keys.data() + e * ks, ks);

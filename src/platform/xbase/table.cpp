@@ -208,11 +208,12 @@ bool Table::indexOn(const std::string& path, const std::string& displayName, con
     const auto rl = static_cast<size_t>(dbf_->recordLength());
     const uint32_t chunk = std::max<uint32_t>(1, static_cast<uint32_t>(65536 / rl));
     std::vector<char> block(chunk * rl);
+    std::string k;
     for (uint32_t first = 1; first <= count; first += chunk) {
         uint32_t n = std::min(chunk, count - first + 1);
         dbf_->readRecords(first, n, block.data());
         for (uint32_t i = 0; i < n; ++i) {
-            std::string k = key.key(block.data() + i * rl, first + i, keySize, keyDecimals);
+            key.key(block.data() + i * rl, first + i, keySize, keyDecimals, k);
             keys.insert(keys.end(), k.begin(), k.end());
             recnos.push_back(first + i);
         }

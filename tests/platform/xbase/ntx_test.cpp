@@ -317,6 +317,35 @@ TEST(NtxBuild, EqualsInsertingEveryKey) {
     }
 }
 
+// Long keys that share long beginnings, repeat often and hold bytes above 0x7F sort as the bytes compare,
+// equal keys by record number, for any key size around the eight-byte steps of the sort.
+TEST(NtxBuild, SortsLongSharedAndRepeatedKeysByEveryByte) {
+    for (int keySize : {7, 8, 16, 17, 30}) {
+        SCOPED_TRACE(keySize);
+        TempDir dir;
+        std::mt19937 rng(static_cast<unsigned>(keySize));
+        const uint32_t count = 5000;
+        const std::string stems[] = {"TOWAR TESTOWY NR ", "TOWAR TESTOWY\xA5", "TOWAR", "\x80\xFF ZZ"};
+        std::vector<char> keys;
+        std::vector<uint32_t> recnos;
+        Entries want;
+        for (uint32_t r = 1; r <= count; ++r) {
+            std::string k = stems[rng() % 4] + std::to_string(rng() % 400);
+            k.resize(static_cast<size_t>(keySize), ' ');
+            keys.insert(keys.end(), k.begin(), k.end());
+            recnos.push_back(r);
+            want.emplace_back(r, k);
+        }
+        std::stable_sort(want.begin(), want.end(), [](const auto& a, const auto& b) {
+            return std::memcmp(a.second.data(), b.second.data(), a.second.size()) < 0;
+        });
+        auto ix = NtxIndex::build((dir / "s.ntx").string(), "s.ntx", Mode::Exclusive, "K", keySize, 0,
+                                  std::move(keys), std::move(recnos));
+        ASSERT_TRUE(ix);
+        EXPECT_TRUE(allEntries(*ix) == want);
+    }
+}
+
 TEST(NtxBuild, OrdersEqualKeysByRecordNumberWhateverTheInputOrder) {
     TempDir dir;
     std::vector<char> keys;

@@ -296,7 +296,6 @@ void Table::flush() {
             if (static_cast<int>(i) + 1 == order_) indexSynced_ = false;
         }
     }
-    original_ = buffer_;
 }
 
 void Table::commit() {
@@ -305,9 +304,16 @@ void Table::commit() {
     for (auto& index : indexes_) index->ntx->flush();
 }
 
+void Table::beginChange() {
+    // The record as read is kept only once it is about to change: most records read never are.
+    if (!dirty_) original_ = buffer_;
+    dirty_ = true;
+}
+
 void Table::put(std::string_view name, const core::Value& value) {
     const Field& f = fieldOf(name);
     if (eof_) return;
+    if (!dirty_) original_ = buffer_;  // as beginChange(); harmless when the value is refused
     writeField(f, buffer_.data(), value);
     dirty_ = true;
 }
@@ -326,14 +332,14 @@ bool Table::deleted() const {
 
 void Table::deleteRecord() {
     if (eof_ || buffer_[0] == '*') return;
+    beginChange();
     buffer_[0] = '*';
-    dirty_ = true;
 }
 
 void Table::recall() {
     if (eof_ || buffer_[0] != '*') return;
+    beginChange();
     buffer_[0] = ' ';
-    dirty_ = true;
 }
 
 // --- Position ---------------------------------------------------------------------------------------
@@ -341,13 +347,11 @@ void Table::recall() {
 void Table::setEof() {
     recno_ = dbf_->recordCount() + 1;
     std::fill(buffer_.begin(), buffer_.end(), ' ');
-    original_ = buffer_;
     eof_ = true;
 }
 
 void Table::readCurrent() {
     dbf_->readRecord(recno_, buffer_.data());
-    original_ = buffer_;
     eof_ = false;
 }
 
@@ -761,8 +765,8 @@ uint32_t Table::appendFrom(Table& source) {
         source.dbf_->readRecord(r, record.data());
         if (record[0] == '*') continue;
         appendBlank();
+        beginChange();
         for (const auto& p : pairs) writeField(*p.to, buffer_.data(), readField(*p.from, record.data()));
-        dirty_ = true;
         ++appended;
     }
     flush();

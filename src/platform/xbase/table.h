@@ -181,6 +181,8 @@ class Table {
     const Field& fieldOf(std::string_view name) const;
     // Writes the pending record and its index entries.
     void flush();
+    // Marks the current record changed, keeping it as it was (for its old index keys) on the first change.
+    void beginChange();
     // Moves to record `recno` (0 or past the end: eof) after writing the pending record.
     void load(uint32_t recno);
     void setEof();
@@ -203,7 +205,7 @@ class Table {
     std::vector<std::unique_ptr<Attached>> indexes_;
     int order_ = 0;
     std::vector<char> buffer_;    // the current record as it will be written
-    std::vector<char> original_;  // the current record as read, for the old index keys
+    std::vector<char> original_;  // the current record before its changes (while dirty_), for the old keys
     uint32_t recno_ = 1;
     bool eof_ = true, bof_ = true, found_ = false;
     bool dirty_ = false;        // buffer_ differs from the file

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "platform/context.h"
 #include "platform/os/clock.h"
 #include "platform/screen/console.h"
@@ -39,40 +40,10 @@ using core::Value;
 
 namespace {
 
-double seconds(const std::function<void()>& work) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void phase(const std::function<void()>& work) {
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        work();
-        std::fflush(stdout);
-        _exit(0);
-    }
-    int status;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "phase failed\n");
-        std::exit(1);
-    }
-}
-
-double cpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-long peakKib() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
-}
+using bench::cpuSeconds;
+using bench::peakKib;
+using bench::phase;
+using bench::seconds;
 
 // The shop's current period from the company table ("03/24" is the directory 24/03), and a day in it.
 struct Period {

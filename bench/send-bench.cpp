@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 
+#include "bench_support.h"
 #include "lib/fun3.h"
 #include "platform/context.h"
 #include "platform/os/clock.h"
@@ -41,44 +42,10 @@ using core::Value;
 
 namespace {
 
-double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double cpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-long peakKib() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
-}
-
-// Runs a phase in a child process, so that its peak memory is its own.
-void phase(const std::function<void()>& work) {
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        try {
-            work();
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            _exit(1);
-        }
-        std::fflush(stdout);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "phase failed\n");
-        std::exit(1);
-    }
-}
+using bench::cpuSeconds;
+using bench::peakKib;
+using bench::phase;
+double now() { return bench::wallSeconds(); }
 
 double readSequentially(const fs::path& file) {
     double start = now();

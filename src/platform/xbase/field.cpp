@@ -9,6 +9,28 @@
 
 namespace xbase {
 
+namespace {
+
+// Field names are ASCII: letter case folds without the locale. The last byte holds the length.
+bool pack(std::string_view name, Layout::Packed& out) {
+    if (name.size() > 15) return false;
+    char bytes[16] = {};
+    for (size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        bytes[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    bytes[15] = static_cast<char>(name.size());
+    std::memcpy(&out.head, bytes, 8);
+    std::memcpy(&out.tail, bytes + 8, 8);
+    return true;
+}
+
+size_t slotOf(const Layout::Packed& k, size_t mask) {
+    return static_cast<size_t>(((k.head ^ (k.tail * 31)) * 0x9E3779B97F4A7C15ULL) >> 40) & mask;
+}
+
+}  // namespace
+
 Layout Layout::of(std::vector<Field> fields) {
     Layout layout;
     int offset = 1;
@@ -19,27 +41,43 @@ Layout Layout::of(std::vector<Field> fields) {
     }
     layout.fields = std::move(fields);
     layout.recordLength = offset;
+    size_t size = 16;
+    while (size < 2 * layout.fields.size()) size *= 2;
+    if (size > 0x4000) return layout;  // looked through instead
+    std::vector<Packed> packed(layout.fields.size());
+    for (size_t i = 0; i < packed.size(); ++i)
+        if (!pack(layout.fields[i].name, packed[i])) return layout;  // no table name is that long
+    layout.packed_ = std::move(packed);
+    layout.slots_.assign(size, -1);
+    for (size_t i = 0; i < layout.fields.size(); ++i) {
+        size_t at = slotOf(layout.packed_[i], size - 1);
+        while (layout.slots_[at] >= 0) at = (at + 1) & (size - 1);
+        layout.slots_[at] = static_cast<int16_t>(i);
+    }
     return layout;
 }
 
 int Layout::find(std::string_view name) const {
-    // Field names are ASCII: letter case folds without the locale (this runs for every field access).
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (!slots_.empty() && packed_.size() == fields.size()) {
+        Packed k;
+        if (name.empty() || !pack(name, k)) return -1;
+        const size_t mask = slots_.size() - 1;
+        for (size_t at = slotOf(k, mask); slots_[at] >= 0; at = (at + 1) & mask)
+            if (packed_[static_cast<size_t>(slots_[at])] == k) return slots_[at];
+        return -1;
+    }
     for (size_t i = 0; i < fields.size(); ++i) {
         const auto& n = fields[i].name;
-        if (n.size() != name.size() || n[0] != upper(name[0])) continue;
-        size_t k = 1;
-        while (k < n.size() && n[k] == upper(name[k])) ++k;
+        if (n.size() != name.size()) continue;
+        size_t k = 0;
+        while (k < n.size() && n[k] == (name[k] >= 'a' && name[k] <= 'z' ? name[k] - 'a' + 'A' : name[k]))
+            ++k;
         if (k == n.size()) return static_cast<int>(i);
     }
     return -1;
 }
 
 namespace {
-
-std::string stars(int length) {
-    return std::string(static_cast<size_t>(length), '*');
-}
 
 // Exact path: print far past the place and look at the next digit, so that 2.675 (held as 2.67499...)
 // gives 2.67, as the table engine's STR() does.
@@ -67,18 +105,18 @@ std::string roundExactly(double magnitude, int decimals) {
 }
 
 // Fast path for the usual sizes: the scaled value in long double; a fraction too close to one half for
-// that precision to decide goes the exact way.
-bool roundFast(double magnitude, int decimals, std::string& out) {
+// that precision to decide goes the exact way. Writes the digits (and the point) to end just before `end`
+// and returns where they begin, or nullptr.
+char* roundFast(double magnitude, int decimals, char* end) {
     static const long double kPowers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L, 1e7L, 1e8L, 1e9L};
-    if (decimals > 9 || magnitude >= 1e15) return false;
+    if (decimals > 9 || magnitude >= 1e15) return nullptr;
     long double scaled = static_cast<long double>(magnitude) * kPowers[decimals];
     long double whole = std::floor(scaled);
     long double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5L) < 1e-6L) return false;
+    if (std::fabs(fraction - 0.5L) < 1e-6L) return nullptr;
     auto units = static_cast<unsigned long long>(whole) + (fraction > 0.5L ? 1 : 0);
     // The digits from the right, the point after `decimals` of them, at least one digit before it.
-    char text[32];
-    char* at = text + sizeof text;
+    char* at = end;
     int written = 0;
     do {
         if (written == decimals && decimals > 0) *--at = '.';
@@ -86,23 +124,46 @@ bool roundFast(double magnitude, int decimals, std::string& out) {
         units /= 10;
         ++written;
     } while (units != 0 || written <= decimals);
-    out.assign(at, static_cast<size_t>(text + sizeof text - at));
-    return true;
+    return at;
+}
+
+// STR(value, length, decimals) into out[0, length).
+void formatNumberInto(double value, int length, int decimals, char* out) {
+    const auto n = static_cast<size_t>(length);
+    if (decimals < 0) decimals = 0;
+    if (!std::isfinite(value) || decimals + 2 > length + 1) {
+        std::memset(out, '*', n);
+        return;
+    }
+    const double magnitude = std::fabs(value);
+    char text[40];  // 15 digits, a point and 9 decimals at most
+    char* end = text + sizeof text;
+    std::string exact;
+    std::string_view digits;
+    if (char* at = roundFast(magnitude, decimals, end)) {
+        digits = std::string_view(at, static_cast<size_t>(end - at));
+    } else {
+        exact = roundExactly(magnitude, decimals);
+        digits = exact;
+    }
+    const bool minus = value < 0 && digits.find_first_not_of("0.") != std::string_view::npos;
+    const size_t size = digits.size() + (minus ? 1 : 0);
+    if (size > n) {
+        std::memset(out, '*', n);
+        return;
+    }
+    std::memset(out, ' ', n - size);
+    if (minus) out[n - size] = '-';
+    std::memcpy(out + n - digits.size(), digits.data(), digits.size());
 }
 
 }  // namespace
 
 std::string formatNumber(double value, int length, int decimals) {
     if (length <= 0) return {};
-    if (decimals < 0) decimals = 0;
-    if (!std::isfinite(value) || decimals + 2 > length + 1) return stars(length);
-    double magnitude = std::fabs(value);
-    std::string s;
-    if (!roundFast(magnitude, decimals, s)) s = roundExactly(magnitude, decimals);
-    bool zero = s.find_first_not_of("0.") == std::string::npos;
-    if (value < 0 && !zero) s.insert(s.begin(), '-');
-    if (static_cast<int>(s.size()) > length) return stars(length);
-    return std::string(static_cast<size_t>(length) - s.size(), ' ') + s;
+    std::string s(static_cast<size_t>(length), ' ');
+    formatNumberInto(value, length, decimals, s.data());
+    return s;
 }
 
 core::Value readField(const Field& field, const char* record) {
@@ -132,8 +193,7 @@ void writeField(const Field& field, char* record, const core::Value& value) {
         case 'N':
         case 'F': {
             if (!value.isNumber()) mismatch();
-            std::string s = formatNumber(value.number, field.length, field.decimals);
-            std::memcpy(p, s.data(), n);
+            if (field.length > 0) formatNumberInto(value.number, field.length, field.decimals, p);
             break;
         }
         case 'D': {

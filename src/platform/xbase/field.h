@@ -1,5 +1,6 @@
 #pragma once
 // Field descriptors of a dBASE III table and the rules by which a record stores its values.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,7 @@ struct Layout {
     std::vector<Field> fields;
     int recordLength = 1;
 
-    // Fills in offsets and the record length; names are upper-cased.
+    // Fills in offsets and the record length; names are upper-cased. The names are not to change after.
     static Layout of(std::vector<Field> fields);
     // Index of the field of exactly this name (letter case ignored), or -1.
     int find(std::string_view name) const;
@@ -28,6 +29,18 @@ struct Layout {
         int i = find(name);
         return i < 0 ? nullptr : &fields[static_cast<size_t>(i)];
     }
+
+    // A name of up to 15 characters upper-cased in two words with its length, for finding it by hashing.
+    struct Packed {
+        uint64_t head = 0, tail = 0;
+        bool operator==(const Packed&) const = default;
+    };
+
+  private:
+    // Built by of(): the packed names and a hash table of their indexes (-1 empty). Field access by name
+    // runs for every REPLACE and every field read, and a table has a few dozen fields.
+    std::vector<Packed> packed_;
+    std::vector<int16_t> slots_;
 };
 
 // dBASE STR(): right-aligned in `length`, rounded half away from zero to `decimals` places, asterisks when

@@ -210,22 +210,28 @@ void NtxIndex::Impl::splitAndInsert(NtxPage& p, int pos, uint32_t& child, uint32
 
     // The upper entries keep their items; the items of the lower ones become free, the first of them
     // taking the new key when it belongs up here.
-    std::vector<int> slots(static_cast<size_t>(n) + 1), kept, freed;
-    for (int i = 0; i <= n; ++i) slots[static_cast<size_t>(i)] = p.slot(i);
-    int newSlot = -1;
-    for (int j = half + 1; j <= n; ++j)
-        kept.push_back(j == pos ? -1 : slots[static_cast<size_t>(j < pos ? j : j - 1)]);
-    kept.push_back(slots[static_cast<size_t>(n)]);  // the right-most child stays
-    for (int s : slots)
-        if (std::find(kept.begin(), kept.end(), s) == kept.end()) freed.push_back(s);
+    constexpr int kMost = kNtxPageSize / 10;  // more items than any page holds
+    int slots[kMost], kept[kMost], freed[kMost];
+    bool isKept[kNtxPageSize] = {};
+    for (int i = 0; i <= n; ++i) slots[i] = p.slot(i);
+    int keptCount = 0, freedCount = 0;
+    for (int j = half + 1; j <= n; ++j) {
+        int s = j == pos ? -1 : slots[j < pos ? j : j - 1];
+        kept[keptCount++] = s;
+        if (s >= 0) isKept[s] = true;
+    }
+    kept[keptCount++] = slots[n];  // the right-most child stays
+    isKept[slots[n]] = true;
+    for (int i = 0; i <= n; ++i)
+        if (!isKept[slots[i]]) freed[freedCount++] = slots[i];
+    int newSlot = -1, firstFree = 0;
     if (pos > half) {
-        newSlot = freed.front();
-        freed.erase(freed.begin());
-        std::replace(kept.begin(), kept.end(), -1, newSlot);
+        newSlot = freed[firstFree++];
+        std::replace(kept, kept + keptCount, -1, newSlot);
     }
     int i = 0;
-    for (int s : kept) p.setSlot(i++, s);
-    for (int s : freed) p.setSlot(i++, s);
+    for (int k = 0; k < keptCount; ++k) p.setSlot(i++, kept[k]);
+    for (int k = firstFree; k < freedCount; ++k) p.setSlot(i++, freed[k]);
     p.setCount(n - half);
     if (newSlot >= 0) {
         int at = pos - half - 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "platform/core/error.h"
@@ -117,8 +118,16 @@ void Table::close() {
 }
 
 core::Date Table::today() const {
+    if (clock_) return clock_->today();
+    // The system clock's date, looked up once a second: every shared append stamps it in the header.
     static os::SystemClock systemClock;
-    return (clock_ ? clock_ : &systemClock)->today();
+    static std::time_t second = -1;
+    static core::Date date;
+    if (std::time_t now = std::time(nullptr); now != second) {
+        date = systemClock.today();
+        second = now;
+    }
+    return date;
 }
 
 const std::string& Table::path() const {
@@ -266,7 +275,10 @@ const std::string& Table::indexExpression(int order) const {
 
 void Table::insertKeys(const char* record, uint32_t recno) {
     for (auto& index : indexes_)
-        if (inIndex(*index, record, recno)) index->ntx->insert(keyOf(*index, record, recno), recno);
+        if (inIndex(*index, record, recno)) {
+            index->key.key(record, recno, index->ntx->keySize(), index->ntx->keyDecimals(), keyBuffer_);
+            index->ntx->insert(keyBuffer_, recno);
+        }
 }
 
 void Table::flush() {

@@ -212,6 +212,7 @@ class Table {
     bool newRecord_ = false;    // appended: keys not yet inserted
     bool unwritten_ = false;    // exclusive append not yet written
     bool indexSynced_ = false;  // the controlling index stands on the current record
+    std::string keyBuffer_;     // a new record's keys, one after the other
     std::vector<uint32_t> lockedRecords_;
     bool fileLocked_ = false;
     os::Clock* clock_ = nullptr;

@@ -91,7 +91,9 @@ TEST(StationSlots, NineStationsThenNoMore) {
     std::vector<Station> stations(10);
     for (int i = 0; i < 10; ++i) {
         stations[static_cast<size_t>(i)].start(h);
-        if (i < 9) EXPECT_EQ(stations[static_cast<size_t>(i)].result, i + 1);
+        if (i < 9) {
+            EXPECT_EQ(stations[static_cast<size_t>(i)].result, i + 1);
+        }
     }
     EXPECT_EQ(stations[9].result, 0);
     EXPECT_NE(stations[9].screenText.find("Wszystkie stacje zajete"), std::string::npos);

@@ -94,6 +94,9 @@ constexpr std::string_view operator""_cp() {
 }
 }  // namespace literals
 
+// Appends one code point (of the Basic Multilingual Plane) in UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
+
 // Run-time conversions at the edges (terminal, page rendering, test output).
 std::string cp852ToUtf8(std::string_view bytes);
 // Characters outside the code page become '?'.

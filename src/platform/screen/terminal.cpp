@@ -37,19 +37,6 @@ char32_t glyph(char ch) {
     return core::cp852ToUnicode(b);
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Text-mode colour numbers (blue first) to the terminal's (red first).
 constexpr int kTerminalColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
@@ -313,7 +300,7 @@ void Terminal::end(const Screen& last) {
             if (first || a != current) out += sgr(a);
             current = a;
             first = false;
-            appendUtf8(out, glyph(last.charAt(r, c)));
+            core::appendUtf8(out, glyph(last.charAt(r, c)));
         }
         out += "\033[0m";
     }

@@ -401,6 +401,8 @@ TEST(NtxDamage, RefusedWhereFoundNamingTheFileAndLeavingItAlone) {
         {"child pointing back at the root", 3072 + 125, {0x00, 0x0C, 0x00, 0x00}, false, "loop"},
         {"key count above the maximum", 2048, {53, 0}, false, "more keys"},
         {"item offset outside the page", 2048 + 2, {0xFC, 0x03}, false, "outside the page"},
+        {"two keys in one item", 2048 + 4, {108, 0}, false, "overlapping"},
+        {"items overlapping by a byte", 2048 + 4, {124, 0}, false, "overlapping"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -425,6 +427,29 @@ TEST(NtxDamage, RefusedWhereFoundNamingTheFileAndLeavingItAlone) {
             EXPECT_FALSE(ix->verify(0, nullptr).empty());
         }
         EXPECT_TRUE(readFile(file) == before) << "the file changed";
+    }
+}
+
+// Free items that the unused part of an offset table names twice (or on top of a key) cannot be filled:
+// the page is laid out afresh in memory, and the keys inserted into it land beside the others.
+TEST(NtxDamage, UnusableFreeItemsAreLaidOutAfresh) {
+    for (Mode mode : {Mode::Exclusive, Mode::Shared}) {
+        TempDir dir;
+        auto file = dir / "as.ntx";
+        fs::copy_file(fixtureDir() / "24/03/as.ntx", file);
+        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        patch(file, 2048 + 2 + 2 * 30, {108, 0});  // the first free item of leaf 2048 is its key 0
+        auto ix = NtxIndex::open(file.string(), mode, "as.ntx");
+        ASSERT_TRUE(ix);
+        Entries entries = allEntries(*ix);
+        ix->insert("1AAA00001", 99);
+        ix->insert("1AAA00002", 98);
+        entries.insert(entries.begin(), {{99, "1AAA00001"}, {98, "1AAA00002"}});
+        EXPECT_EQ(allEntries(*ix), entries);
+        EXPECT_TRUE(ix->verify(0, nullptr).empty());
+        ix.reset();
+        auto again = NtxIndex::open(file.string(), mode, "as.ntx");
+        EXPECT_EQ(allEntries(*again), entries);
     }
 }
 

@@ -330,42 +330,42 @@ Catalogue::Catalogue(core::Date periodStart, core::Date today)
 
 void Catalogue::addFixed() {
     const auto& cats = categories();
-    for (const auto& spec : kIngredients) {
-        const Category& c = cats[static_cast<size_t>(spec.category)];
+    for (const auto& ingredient : kIngredients) {
+        const Category& c = cats[static_cast<size_t>(ingredient.category)];
         Article a;
         a.indeks = nextIndeks(c.prefix);
-        a.nazwa = std::string(spec.name);
-        a.jm = spec.jm;
+        a.nazwa = std::string(ingredient.name);
+        a.jm = ingredient.jm;
         a.kod13 = nextCode(a.jm == "kg");
         a.podatek0 = c.vat;
         a.sww = c.sww;
         a.pkwiu = c.pkwiu;
         a.podgrupa = std::string(c.group);
-        fillPrices(a, spec.cena0, 1.3);
+        fillPrices(a, ingredient.cena0, 1.3);
         fillHistory(a);
-        a.ilosc = spec.ilosc;
+        a.ilosc = ingredient.ilosc;
         fixed_.push_back(a);
     }
-    const auto& specs = productSpecs();
-    for (const auto& spec : specs) {
+    const auto& products = productSpecs();
+    for (const auto& product : products) {
         // Costed as the cost update does it, where the recipe rows carry UPUST0: the ingredients' net
         // sales prices with their allowance, per unit of product.
         double sum = 0;
-        for (const auto& row : spec.rows) {
+        for (const auto& row : product.rows) {
             const Article& in = fixed_[row.ingredient];
             sum += NEWROUND(row.norma * in.cena * (1 + in.upust0 / 100), 2);
         }
-        double cost = NEWROUND(sum / spec.batch, 4);
-        recipes_.push_back({fixed_.size(), spec.batch, spec.rows, cost});
+        double cost = NEWROUND(sum / product.batch, 4);
+        recipes_.push_back({fixed_.size(), product.batch, product.rows, cost});
         Article p;
         p.indeks = nextIndeks("WYR");
-        p.nazwa = std::string(spec.name);
-        p.jm = spec.jm;
+        p.nazwa = std::string(product.name);
+        p.jm = product.jm;
         p.kod13 = nextCode(false);
         p.podatek0 = " 8";
         p.pkwiu = "56.10.19.0";
         p.podgrupa = "GASTRO";
-        fillPrices(p, cost, spec.margin);
+        fillPrices(p, cost, product.margin);
         p.ilosc = 0;  // made to order
         fixed_.push_back(p);
     }

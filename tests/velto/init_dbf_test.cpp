@@ -6,6 +6,7 @@
 #include "lib/errorsys.h"
 #include "platform/os/files.h"
 #include "platform/os/path.h"
+#include "support/fixture_shop.h"
 #include "support/harness.h"
 #include "velto/net.h"
 
@@ -22,20 +23,6 @@ struct Shop : Harness {
         settings.declarePublic("HH", Value::ofText(""));
         settings.declarePublic("JEST_KOD13", Value::ofLogical(true));
         settings.declarePublic("J_POZIOM", Value::ofNumber(3));
-    }
-    // Replaces the goods table by a copy without some fields, with its orders rebuilt.
-    void goodsWithout(const std::vector<std::string>& dropped) {
-        auto as = xbase::Table::open("24/03/as.dbf", "as", true);
-        std::vector<std::string> kept;
-        for (auto& f : as->layout().fields)
-            if (std::find(dropped.begin(), dropped.end(), f.name) == dropped.end()) kept.push_back(f.name);
-        as->copyTo("24/03/as_new.dbf", "as_new", kept);
-        as->close();
-        std::filesystem::rename("24/03/as_new.dbf", "24/03/as.dbf");
-        auto fresh = xbase::Table::open("24/03/as.dbf", "as", true);
-        fresh->indexOn("24/03/as.ntx", "as.ntx", "MAG+INDEKS");
-        fresh->indexOn("24/03/as2.ntx", "as2.ntx", "UPPER(NAZWA)+MAG");
-        fresh->close();
     }
 };
 
@@ -88,7 +75,7 @@ TEST(InitDbf, ScratchRowsMoveTheGoodsTable) {
 
 TEST(InitDbf, GoodsTableWithoutBarCodesOrLevels) {
     Shop h;
-    h.goodsWithout({"KOD13", "CENAM"});
+    testing_support::goodsWithout({"KOD13", "CENAM"});
     ASSERT_TRUE(INIT_DBF(h.ctx));
     EXPECT_FALSE(h.settings.logical("JEST_KOD13"));
     EXPECT_EQ(h.areas.table("as").indexCount(), 2);

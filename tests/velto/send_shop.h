@@ -15,6 +15,7 @@
 #include "lib/locks.h"
 #include "platform/core/value.h"
 #include "platform/screen/keyboard.h"
+#include "support/fixture_shop.h"
 #include "support/harness.h"
 #include "velto/init_dbf.h"
 #include "velto/public_settings.h"
@@ -93,20 +94,7 @@ struct SendShop : testing_support::Harness {
     }
 };
 
-// Replaces the goods table by a copy without some fields, with its orders rebuilt (before start-up).
-inline void goodsWithout(const std::vector<std::string>& dropped) {
-    auto as = xbase::Table::open("24/03/as.dbf", "as", true);
-    std::vector<std::string> kept;
-    for (auto& f : as->layout().fields)
-        if (std::find(dropped.begin(), dropped.end(), f.name) == dropped.end()) kept.push_back(f.name);
-    as->copyTo("24/03/as_new.dbf", "as_new", kept);
-    as->close();
-    std::filesystem::rename("24/03/as_new.dbf", "24/03/as.dbf");
-    auto fresh = xbase::Table::open("24/03/as.dbf", "as", true);
-    fresh->indexOn("24/03/as.ntx", "as.ntx", "MAG+INDEKS");
-    fresh->indexOn("24/03/as2.ntx", "as2.ntx", "UPPER(NAZWA)+MAG");
-    fresh->close();
-}
+using testing_support::goodsWithout;
 
 // The operator at the keyboard: each step's key is pressed once its text is on the screen, in order, so
 // that timed messages pass without swallowing keys meant for the questions after them.

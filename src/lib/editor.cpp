@@ -1,6 +1,5 @@
 #include "lib/editor.h"
 
-#include <cstdio>
 #include <string>
 
 #include "lib/fun3.h"
@@ -8,7 +7,7 @@
 #include "lib/pdf.h"
 #include "platform/context.h"
 #include "platform/core/error.h"
-#include "platform/os/path.h"
+#include "platform/os/files.h"
 #include "platform/screen/keyboard.h"
 #include "platform/screen/screen.h"
 #include "platform/ui/memo.h"
@@ -24,22 +23,8 @@ struct EditorState {
     bool PIERWSZY = true;
 };
 
-std::string readBytes(const std::string& dosName) {
-    std::string bytes;
-    if (FILE* f = std::fopen(os::resolve(dosName).c_str(), "rb")) {
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-void writeBytes(const std::string& dosName, const std::string& bytes) {
-    FILE* f = std::fopen(os::resolve(dosName).c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f) ok = std::fclose(f) == 0 && ok;
-    if (!ok) throw core::RuntimeError(core::RuntimeError::Kind::Io, "cannot write", dosName);
+void writeBytes(const std::string& dosName, std::string_view bytes) {
+    if (!os::writeFile(dosName, bytes)) throw core::RuntimeError(core::RuntimeError::Kind::Io, "cannot write", dosName);
 }
 
 // Up to four digits, padded with blanks; larger numbers as four asterisks.
@@ -115,7 +100,7 @@ bool MEDIT(Context& ctx, std::string_view file) {
     auto& s = *ctx.screen;
     s.setColour("");
     auto CSCR = s.saveAll();
-    st.CTXT = readBytes(st.PCFILENAME);
+    st.CTXT = os::readFile(st.PCFILENAME);
     drawEditorScreen(ctx);
 
     for (;;) {

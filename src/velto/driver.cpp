@@ -9,6 +9,7 @@
 #include "platform/core/value.h"
 #include "platform/os/command.h"
 #include "platform/os/file_handle.h"
+#include "platform/os/files.h"
 #include "platform/screen/keyboard.h"
 #include "platform/screen/screen.h"
 #include "platform/settings/settings.h"
@@ -16,15 +17,6 @@
 namespace {
 
 std::string digits(double n) { return std::to_string(static_cast<long>(std::lround(n))); }
-
-std::string readWhole(std::string_view dosName) {
-    os::FileHandle f;
-    if (!f.open(dosName)) return {};
-    std::string text;
-    char buf[4096];
-    while (std::size_t n = f.read(buf, sizeof buf)) text.append(buf, n);
-    return text;
-}
 
 }  // namespace
 
@@ -52,18 +44,22 @@ void runDriver(Context& ctx, DriverRequest request) {
     ERROR_VELTO(ctx);
 }
 
+bool driverReportsSuccess(std::string_view errorText) {
+    size_t semi = errorText.find(';');
+    return semi == std::string_view::npos || core::readNumber(errorText.substr(0, semi)) <= 0;
+}
+
 void ERROR_VELTO(Context& ctx) {
     Procedure proc(ctx, "ERROR_VELTO");
     if (!FILE_X("velto\\error.txt")) return;
-    std::string text = readWhole("velto\\error.txt");
-    size_t semi = text.find(';');
-    if (semi == std::string::npos || core::readNumber(text.substr(0, semi)) <= 0) {
+    std::string text = os::readFile("velto\\error.txt");
+    if (driverReportsSuccess(text)) {
         OKNO_(ctx, "Wszystko dobrze", 3);
         return;
     }
     OKNO_(ctx, text.substr(0, 35));
     // The line number ends at a ";" that follows at least one character, within 30 characters.
-    std::string rest = text.substr(semi + 1, 30);
+    std::string rest = text.substr(text.find(';') + 1, 30);
     size_t end = rest.find(';', 1);
     int line = static_cast<int>(core::readNumber(end == std::string::npos ? rest : rest.substr(0, end)));
     // The driver counts the request's lines from 0; an older driver ("VELTO.OLD") from 1.

@@ -16,6 +16,9 @@ std::string driverCommand(Context& ctx, DriverRequest request);
 // Runs the driver with the screen suspended, waits for it without a time limit, then shows its error file.
 void runDriver(Context& ctx, DriverRequest request);
 
+// What an error file's text says: success when it holds no ";" or its number before the first ";" is not
+// above 0.
+bool driverReportsSuccess(std::string_view errorText);
 // Shows what the driver left in "velto\error.txt": "Wszystko dobrze", or the error and the faulty line
 // of the request file.
 void ERROR_VELTO(Context& ctx);

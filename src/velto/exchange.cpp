@@ -1,10 +1,9 @@
 #include "velto/exchange.h"
 
-#include <cstdio>
 
 #include "platform/context.h"
 #include "platform/core/error.h"
-#include "platform/os/path.h"
+#include "platform/os/files.h"
 #include "platform/screen/screen.h"
 
 const std::vector<std::string>& departmentRecords() {
@@ -19,12 +18,8 @@ const std::vector<std::string>& departmentRecords() {
 void writeExchangeFile(Context& ctx, const std::vector<std::string>& records, bool echo) {
     std::string bytes;
     for (const auto& r : records) bytes += r + "\r\n";
-    std::string path = os::resolve(kExchangeFile);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw core::RuntimeError(core::RuntimeError::Kind::Creation, "cannot write", std::string(kExchangeFile));
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) throw core::RuntimeError(core::RuntimeError::Kind::Io, "cannot write", std::string(kExchangeFile));
+    if (!os::writeFile(kExchangeFile, bytes))
+        throw core::RuntimeError(core::RuntimeError::Kind::Io, "cannot write", std::string(kExchangeFile));
     if (echo) {
         for (const auto& r : records) {
             ctx.screen->out(r);

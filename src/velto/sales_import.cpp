@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lib/doc_layout.h"
+#include "lib/editor.h"
 #include "lib/fun1.h"
 #include "lib/fun3.h"
 #include "lib/readl.h"
@@ -16,7 +17,6 @@
 #include "platform/settings/settings.h"
 #include "platform/xbase/field.h"
 #include "platform/xbase/workareas.h"
-#include "velto/medit.h"
 #include "velto/period.h"
 #include "velto/posting.h"
 #include "velto/settlement.h"

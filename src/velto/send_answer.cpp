@@ -2,11 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
-
-#include "platform/core/value.h"
+#include "platform/os/files.h"
 #include "platform/os/path.h"
+#include "velto/driver.h"
 
 DriverFileMark::DriverFileMark(std::string_view dosName) : name_(dosName), before_(stamp(name_)) {}
 
@@ -31,9 +29,5 @@ bool DriverFileMark::written() const {
 
 bool driverConfirmed(const DriverFileMark& errorFile) {
     if (!errorFile.written()) return false;
-    std::ifstream in(os::resolve(kErrorFile), std::ios::binary);
-    if (!in) return false;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t semi = text.find(';');
-    return semi == std::string::npos || core::readNumber(text.substr(0, semi)) <= 0;
+    return driverReportsSuccess(os::readFile(kErrorFile));
 }

@@ -24,18 +24,6 @@ namespace {
 
 const char kParameterFile[] = "PARAMETR.MEM";
 
-std::string readWholeFile(std::string_view dosName) {
-    std::string path = os::resolve(dosName);
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 void shutdownScreen(Context& ctx) {
     auto& s = *ctx.screen;
     s.setColour("");
@@ -64,7 +52,7 @@ void readOrWriteParameters(Context& ctx) {
 void setSalesDocumentKind(Context& ctx) {
     std::string kind = "SD ";
     if (FILE_X("SD_VELTO.TXT")) {
-        std::string text = readWholeFile("SD_VELTO.TXT");
+        std::string text = os::readFile("SD_VELTO.TXT");
         const char* trimmed = " \t\r\n";
         size_t first = text.find_first_not_of(trimmed);
         std::string code;

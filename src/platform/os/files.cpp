@@ -60,6 +60,25 @@ bool directoryExists(std::string_view dosPath) {
     return statPath(resolve(dosPath), st) && S_ISDIR(st.st_mode);
 }
 
+std::string readFile(std::string_view dosPath) {
+    std::string bytes;
+    if (std::FILE* f = std::fopen(resolve(dosPath).c_str(), "rb")) {
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+bool writeFile(std::string_view dosPath, std::string_view bytes) {
+    std::string path = resolve(dosPath);
+    std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 bool erase(std::string_view dosPath) {
     std::string path = resolve(dosPath);
     struct stat st;

@@ -19,6 +19,10 @@ bool rename(std::string_view from, std::string_view to);
 bool copy(std::string_view from, std::string_view to);
 // Creates one directory (its parent must exist); true when the directory exists afterwards.
 bool makeDirectory(std::string_view dosPath);
+// The whole content of a file as bytes; empty when there is none or it cannot be read.
+std::string readFile(std::string_view dosPath);
+// Creates or replaces a file with exactly these bytes; false when it could not be written whole.
+bool writeFile(std::string_view dosPath, std::string_view bytes);
 // Size in bytes of a regular file, or -1 when there is none.
 int64_t fileSize(std::string_view dosPath);
 

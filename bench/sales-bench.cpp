@@ -6,6 +6,8 @@
 //   sales_5000_seconds / _peak_kib / ...                    a day of 5,000 lines
 //   sales_100000_verify OK|FAIL                             every index of dow, dowod and as afterwards
 //
+//   sales-bench DIR LINES   only a report of LINES lines (for a profiler)
+//
 // Each run works in a fresh copy of the shop, in a child process of its own (so the peak memory is its
 // own), without the screen, on the system clock.
 #include <sys/resource.h>
@@ -162,8 +164,8 @@ void receive(const fs::path& shop, const Period& p, const fs::path& work, const 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: sales-bench DIR   (a shop of 200,000 articles)\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: sales-bench DIR [LINES]   (a shop of 200,000 articles)\n");
         return 2;
     }
     fs::path shop = fs::absolute(argv[1]);
@@ -175,13 +177,15 @@ int main(int argc, char** argv) {
     fs::path scratch = fs::temp_directory_path() / ("sales-bench-" + std::to_string(getpid()));
     fs::create_directories(scratch);
     std::vector<std::string> codes = barCodes(shop, p);
-    writeReport(scratch / "day.txt", codes, 5000);
-    writeReport(scratch / "big.txt", codes, 100000);
+    const std::vector<int> sizes = argc == 3 ? std::vector<int>{std::atoi(argv[2])} : std::vector<int>{5000, 100000};
+    for (int lines : sizes) writeReport(scratch / (std::to_string(lines) + ".txt"), codes, lines);
     codes.clear();
     codes.shrink_to_fit();
 
-    receive(shop, p, scratch / "shop", scratch / "day.txt", "sales_5000", false);
-    receive(shop, p, scratch / "shop", scratch / "big.txt", "sales_100000", true);
+    for (int lines : sizes) {
+        std::string name = "sales_" + std::to_string(lines);
+        receive(shop, p, scratch / "shop", scratch / (std::to_string(lines) + ".txt"), name, lines >= 100000);
+    }
     fs::remove_all(scratch);
     return 0;
 }

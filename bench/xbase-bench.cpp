@@ -6,6 +6,7 @@
 //   xbase-bench DIR                 all figures
 //   xbase-bench --appends N DIR [exclusive]   N appends to DIR/dow.dbf and its indexes (shared unless
 //                                            told), for counting system calls under strace and checking files
+//   xbase-bench --seeks DIR [exclusive]      only the seeks (on DIR's own as.dbf), for a profiler
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,12 +123,36 @@ void copyDow(const fs::path& from, const fs::path& to) {
         fs::copy_file(from / n, to / n, fs::copy_options::overwrite_existing);
 }
 
+// 200,000 seeks on as.ntx. The keys to look for: records' MAG+INDEKS at random, collected before timing.
+void seeks(const fs::path& dir, bool exclusive) {
+    auto t = xbase::Table::open(path(dir / "as.dbf"), "as.dbf", exclusive);
+    t->attachIndex(path(dir / "as.ntx"), "as.ntx");
+    std::vector<std::string> keys;
+    uint32_t count = t->recordCount();
+    std::mt19937 rng(42);
+    for (int i = 0; i < 200000; ++i) {
+        t->goTo(rng() % count + 1);
+        keys.push_back(t->get("MAG").text + t->get("INDEKS").text);
+    }
+    int found = 0;
+    const char* mode = exclusive ? "exclusive" : "shared";
+    timed(std::string("seeks_200000_") + mode, [&] {
+        for (auto& k : keys) found += t->seekKey(k, true) ? 1 : 0;
+    });
+    std::printf("seeks_%s_found %d\n", mode, found);
+    std::printf("seeks_%s_peak_kib %ld\n", mode, peakKib());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if ((argc == 4 || argc == 5) && std::string(argv[1]) == "--appends") {
         auto t = openDow(argv[3], argc == 5 && std::string(argv[4]) == "exclusive");
         appendRows(*t, std::atoi(argv[2]), 0);
+        return 0;
+    }
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--seeks") {
+        seeks(fs::path(argv[2]) / "24" / "03", argc == 4 && std::string(argv[3]) == "exclusive");
         return 0;
     }
     if (argc != 2) {
@@ -153,26 +178,7 @@ int main(int argc, char** argv) {
         });
     }
 
-    // The keys to look for: every record's MAG+INDEKS, shuffled (collected before timing).
-    for (bool exclusive : {false, true}) {
-        phase([&] {
-            auto t = xbase::Table::open(path(scratch / "as.dbf"), "as.dbf", exclusive);
-            t->attachIndex(path(scratch / "as.ntx"), "as.ntx");
-            std::vector<std::string> keys;
-            uint32_t count = t->recordCount();
-            std::mt19937 rng(42);
-            for (int i = 0; i < 200000; ++i) {
-                t->goTo(rng() % count + 1);
-                keys.push_back(t->get("MAG").text + t->get("INDEKS").text);
-            }
-            int found = 0;
-            timed(std::string("seeks_200000_") + (exclusive ? "exclusive" : "shared"), [&] {
-                for (auto& k : keys) found += t->seekKey(k, true) ? 1 : 0;
-            });
-            std::printf("seeks_%s_found %d\n", exclusive ? "exclusive" : "shared", found);
-            std::printf("seeks_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
-        });
-    }
+    for (bool exclusive : {false, true}) phase([&] { seeks(scratch, exclusive); });
 
     for (bool exclusive : {false, true}) {
         fs::path dir = scratch / (exclusive ? "dow_x" : "dow_s");

@@ -1,7 +1,5 @@
 #include "platform/xbase/ntx.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 
 #include "platform/core/error.h"
@@ -126,21 +124,10 @@ void NtxIndex::Impl::loadHeader() {
     descending = h[280] != 0;
 }
 
-void NtxIndex::Impl::HeaderMap::map(int fd) {
-    void* p = ::mmap(nullptr, kNtxPageSize, PROT_READ, MAP_SHARED, fd, 0);
-    if (p != MAP_FAILED) bytes = static_cast<const char*>(p);
-}
-
-NtxIndex::Impl::HeaderMap::~HeaderMap() {
-    if (bytes) ::munmap(const_cast<char*>(bytes), kNtxPageSize);
-}
-
 void NtxIndex::Impl::refreshHeader() {
     char h[kHeaderWords];
-    if (headerMap.bytes)
-        std::memcpy(h, headerMap.bytes, sizeof h);
-    else if (file->readAt(h, sizeof h, 0) != sizeof h)
-        damaged("shorter than its header");
+    // On a local disk this read is a look into the mapped first page (SharedFile).
+    if (file->readAt(h, sizeof h, 0) != sizeof h) damaged("shorter than its header");
     uint16_t sig = getU16(h), ver = getU16(h + 2);
     uint32_t r = getU32(h + 4), f = getU32(h + 8);
     // Unchanged words mean no other process changed the file since our last operation, and only a change
@@ -524,8 +511,6 @@ std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mo
             throw;
         }
         impl->file->unlock(kNtxLockOffset, 1);
-        // The header page is sound and a shared index file never shrinks, so the mapping stays valid.
-        impl->headerMap.map(impl->file->fd());
     } else {
         impl->loadHeader();
     }

@@ -97,17 +97,6 @@ struct NtxIndex::Impl {
     using Path = std::vector<Level>;
 
     std::shared_ptr<SharedFile> file;
-    // In shared mode the header words are read through a read-only shared mapping of the first page: the
-    // same page cache that every process writes through, so the check before each operation costs no read
-    // call. Null in exclusive mode, or where the mapping could not be made (then the words are read).
-    struct HeaderMap {
-        const char* bytes = nullptr;
-        HeaderMap() = default;
-        HeaderMap(const HeaderMap&) = delete;
-        HeaderMap& operator=(const HeaderMap&) = delete;
-        ~HeaderMap();
-        void map(int fd);
-    } headerMap;
     std::string displayName, expression, forExpression;
     int keySize = 0, keyDecimals = 0, itemSize = 0, maxKeys = 0, halfPage = 0, itemBase = 0;
     bool unique = false, descending = false;

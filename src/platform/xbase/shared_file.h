@@ -52,6 +52,11 @@ class SharedFile {
     // Whether some other process holds a lock that would conflict with a write lock on the range.
     bool lockedElsewhere(uint64_t offset, uint64_t length) const;
 
+    // Whether reads and writes within the first page go through a mapping (see mapFirstPage).
+    bool firstPageMapped() const { return firstPage_ != nullptr; }
+    // Off in tests that run the read and write calls on a local disk; applies to files opened afterwards.
+    static void allowMapping(bool allowed);
+
   private:
     SharedFile(int fd, std::string path, std::string displayName, Mode mode, uint64_t dev, uint64_t ino);
     int fd_;
@@ -66,6 +71,14 @@ class SharedFile {
     };
     std::vector<Held> held_;
     std::vector<Held>::iterator findHeld(uint64_t offset, uint64_t length);
+    // A shared file's first page holds the header words that every operation of every process checks and
+    // many rewrite. Where the file system keeps one page cache for all processes (a local disk), that page
+    // is mapped and those reads and writes cost no system call; network file systems may keep a mapping
+    // stale, so there, and in exclusive mode, every access is a read or write call. Only the bytes the
+    // file had at open are used: a shared file never shrinks.
+    void mapFirstPage();
+    char* firstPage_ = nullptr;
+    std::size_t firstPageLength_ = 0;  // usable bytes of the mapping
     friend struct SharedFileRegistry;
 };
 

@@ -434,4 +434,56 @@ TEST(Locks, FourConcurrentAppendersLoseNothing) {
     EXPECT_EQ(bytes.size(), 706u + 2060u * 168u);
 }
 
+// Header words written through the mapped first page and through write calls meet in one file: two
+// processes of each kind append at the same time, and every row and every key arrives.
+TEST(Locks, MappedAndCalledHeaderWritesMeet) {
+    Shop shop;
+    const std::string table = shop("24/03/dow.dbf");
+    const std::vector<std::string> indexes = {shop("24/03/dow1.ntx"), shop("24/03/dow2.ntx"),
+                                              shop("24/03/dow3.ntx")};
+    constexpr int kRows = 300;
+    std::vector<pid_t> children;
+    for (int child = 0; child < 4; ++child) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int rc = 99;
+            try {
+                const bool mapped = child % 2 == 0;
+                SharedFile::allowMapping(mapped);
+                auto t = Table::open(table, "dow", false);
+                for (const auto& ix : indexes) t->attachIndex(ix, ix);
+                for (int i = 0; i < kRows; ++i) {
+                    t->appendBlank();
+                    t->put("RD", core::Value::ofText("ZZ"));
+                    t->put("NRD", core::Value::ofText(std::to_string(child * kRows + i)));
+                    t->put("INDEKS", core::Value::ofText("P" + std::to_string(i)));
+                    t->put("MAG", core::Value::ofText("1"));
+                    t->unlock();
+                }
+                rc = 0;
+            } catch (...) {
+            }
+            _exit(rc);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    SharedFile::allowMapping(true);
+    auto t = Table::open(table, "dow", false);
+    ASSERT_EQ(t->recordCount(), 60u + 4 * kRows);
+    std::set<std::string> numbers;
+    for (uint32_t r = 61; r <= t->recordCount(); ++r) {
+        t->goTo(r);
+        numbers.insert(t->get("NRD").text);
+    }
+    EXPECT_EQ(numbers.size(), 4u * kRows);
+    t->close();
+    xbase_testing::expectIndexesSound(table, indexes);
+    EXPECT_EQ(testing_support::readFile(table).size(), 706u + (60u + 4 * kRows) * 168u);
+}
+
 }  // namespace

@@ -32,15 +32,22 @@ std::string K_MIES_FK(std::string_view period) {
 }
 
 double NEWROUND(double value, int decimals) {
+    static const double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     // Values meant to end in 5 at the first dropped place but held a hair below it (2.675) round up.
     double shifted = value + 0.00000001;
-    double scale = std::pow(10.0, decimals);
+    double scale = decimals >= 0 && decimals <= 9 ? kPowers[decimals] : std::pow(10.0, decimals);
     double scaled = shifted * scale;
-    // Half away from zero; the scaled value is re-checked against its decimal text so that representation
-    // noise of the multiplication (1.005 * 100 = 100.49999...) does not decide the result.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.9f", scaled);
-    double exact = std::strtod(buf, nullptr);
+    // Half away from zero. Representation noise of the multiplication (1.005 * 100 = 100.49999...) must
+    // not decide the result: a scaled value within the ninth decimal of one half is taken as its decimal
+    // text says. Any other value rounds the same way from its text or from itself (they differ by less
+    // than that), so the text is made only where it matters: this runs for every stored number.
+    double exact = scaled;
+    double magnitude = std::fabs(scaled);
+    if (!(std::fabs(magnitude - std::floor(magnitude) - 0.5) > 1e-9)) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.9f", scaled);
+        exact = std::strtod(buf, nullptr);
+    }
     double rounded = exact < 0 ? -std::floor(-exact + 0.5) : std::floor(exact + 0.5);
     return rounded / scale;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace os {
 
@@ -22,7 +23,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
 
     // Reads up to n bytes at the position and moves it past them; returns how many were read (0 at or past
-    // the end, and after a read error).
+    // the end, and after a read error). Reads go through a window of the file, as stdio's do: a line
+    // reader that reads a block and seeks back costs one read call per window, not one per line.
     std::size_t read(char* buffer, std::size_t n);
     int64_t position() const { return position_; }
     void seek(int64_t position) { position_ = position < 0 ? 0 : position; }
@@ -30,8 +32,11 @@ public:
     int64_t size() const;
 
 private:
+    std::size_t readFile(char* buffer, std::size_t n, int64_t at) const;
     int fd_ = -1;
     int64_t position_ = 0;
+    std::vector<char> window_;  // bytes of the file from windowStart_ on
+    int64_t windowStart_ = 0;
 };
 
 }  // namespace os

@@ -277,7 +277,29 @@ uint32_t DbfFile::refreshCount() {
 }
 
 void DbfFile::readRecord(uint32_t recno, char* buffer) const {
-    readRecords(recno, 1, buffer);
+    const auto rl = static_cast<size_t>(recordLength());
+    if (shared()) {
+        readRecords(recno, 1, buffer);
+        return;
+    }
+    const bool sequel = recno == lastRead_ + 1;
+    lastRead_ = recno;
+    if (recno >= aheadFirst_ && recno - aheadFirst_ < ahead_.size() / rl) {
+        std::memcpy(buffer, ahead_.data() + (recno - aheadFirst_) * rl, rl);
+        return;
+    }
+    // Only the records the file holds now: appends still gathered are written first by readRecords.
+    constexpr size_t kBlock = 64 * 1024;
+    const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(std::max<size_t>(kBlock / rl, 1)),
+                                          count_ - std::min(count_, recno) + 1);
+    if (!sequel || n <= 1) {
+        readRecords(recno, 1, buffer);
+        return;
+    }
+    ahead_.resize(n * rl);
+    readRecords(recno, n, ahead_.data());
+    aheadFirst_ = recno;
+    std::memcpy(buffer, ahead_.data(), rl);
 }
 
 void DbfFile::writePending() const {
@@ -299,6 +321,8 @@ void DbfFile::readRecords(uint32_t first, uint32_t n, char* buffer) const {
 void DbfFile::writeRecord(uint32_t recno, const char* buffer) {
     checkWritable();
     const auto rl = static_cast<uint64_t>(recordLength());
+    if (recno >= aheadFirst_ && recno - aheadFirst_ < ahead_.size() / rl)
+        std::memcpy(ahead_.data() + (recno - aheadFirst_) * rl, buffer, rl);
     if (!pending_.empty() && recno >= pendingFirst_) {
         std::memcpy(pending_.data() + (recno - pendingFirst_) * rl, buffer, rl);
         return;
@@ -361,6 +385,7 @@ void DbfFile::zap(core::Date today) {
     if (shared())
         throw RuntimeError(RuntimeError::Kind::Other, "table is not open exclusively", displayName());
     pending_.clear();
+    ahead_.clear();
     count_ = 0;
     changed_ = true;
     flush(today);

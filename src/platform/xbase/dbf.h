@@ -55,7 +55,8 @@ class DbfFile {
     // knows it already.
     uint32_t refreshCount();
 
-    // Reads record `recno` (1-based, at most recordCount()) into `buffer` (recordLength() bytes).
+    // Reads record `recno` (1-based, at most recordCount()) into `buffer` (recordLength() bytes). In
+    // exclusive mode a run of records read one after the other is read ahead in blocks.
     void readRecord(uint32_t recno, char* buffer) const;
     // Reads `n` consecutive records from `first` in one go (for scans and builds).
     void readRecords(uint32_t first, uint32_t n, char* buffer) const;
@@ -99,6 +100,9 @@ class DbfFile {
     mutable std::vector<char> pending_;
     std::vector<char> pair_;  // a shared append with the record before it
     mutable uint32_t pendingFirst_ = 0;
+    // Exclusive mode: records read ahead, from aheadFirst_ on, and the record read last.
+    mutable std::vector<char> ahead_;
+    mutable uint32_t aheadFirst_ = 0, lastRead_ = 0;
     mutable bool damaged_ = false;
 };
 

@@ -511,6 +511,8 @@ std::unique_ptr<NtxIndex> NtxIndex::open(const std::string& path, SharedFile::Mo
             throw;
         }
         impl->file->unlock(kNtxLockOffset, 1);
+        // Every update rewrites pages of the file: on a local disk they are written through a mapping.
+        impl->file->mapForWrites();
     } else {
         impl->loadHeader();
     }

@@ -29,6 +29,7 @@ struct SharedFileRegistry {
 namespace {
 
 bool mappingAllowed = true;
+constexpr std::size_t kPagesKept = 2048;  // written through the mapping between two let-goes
 
 // File systems whose mapped pages are the very pages every reader and writer on the machine goes through.
 bool oneCacheForAll(int fd) {
@@ -81,19 +82,52 @@ void SharedFile::allowMapping(bool allowed) {
     mappingAllowed = allowed;
 }
 
+std::size_t pageSize() {
+    static const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return size;
+}
+
 void SharedFile::mapFirstPage() {
     if (!mappingAllowed || !oneCacheForAll(fd_)) return;
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    const std::size_t length = static_cast<std::size_t>(std::min<uint64_t>(size(), page));
-    if (length == 0) return;
-    void* p = ::mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
-    if (p == MAP_FAILED) return;  // the read and write calls serve
-    firstPage_ = static_cast<char*>(p);
-    firstPageLength_ = length;
+    remap(size());
+}
+
+void SharedFile::mapForWrites() {
+    if (!map_ || mapWhole_) return;
+    mapWhole_ = true;
+    remap(size());
+}
+
+// Maps room for the file as known and some growth; the first page alone until writes are wanted.
+void SharedFile::remap(uint64_t known) {
+    const std::size_t page = pageSize();
+    std::size_t length = page;
+    if (mapWhole_) {
+        const uint64_t room = std::max<uint64_t>(known + known / 2, uint64_t{1} << 20);
+        length = static_cast<std::size_t>((room + page - 1) / page * page);
+    }
+    void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (p == MAP_FAILED) {
+        mapWhole_ = false;  // what is mapped already serves; the calls do the rest
+        return;
+    }
+    if (map_) ::munmap(map_, mapLength_);
+    map_ = static_cast<char*>(p);
+    mapLength_ = length;
+    mapUsable_ = static_cast<std::size_t>(std::min<uint64_t>(known, length));
+    pagesWritten_ = 0;
+}
+
+void SharedFile::learnSize(uint64_t end) {
+    if (!map_ || end <= mapUsable_) return;
+    if (end <= mapLength_)
+        mapUsable_ = static_cast<std::size_t>(end);
+    else if (mapWhole_)
+        remap(end);
 }
 
 SharedFile::~SharedFile() {
-    if (firstPage_) ::munmap(firstPage_, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)));
+    if (map_) ::munmap(map_, mapLength_);
     SharedFileRegistry::files().erase({dev_, ino_});
     ::close(fd_);  // drops our flock and every OFD lock of this description
 }
@@ -175,8 +209,10 @@ std::shared_ptr<SharedFile> SharedFile::create(const std::string& path, const st
 }
 
 std::size_t SharedFile::readAt(void* buffer, std::size_t n, uint64_t offset) const {
-    if (offset + n <= firstPageLength_) {
-        std::memcpy(buffer, firstPage_ + offset, n);
+    // Reads past the first page stay calls: pages read through the mapping would count against the
+    // process's memory, and the callers keep what they read.
+    if (offset + n <= std::min(mapUsable_, pageSize())) {
+        std::memcpy(buffer, map_ + offset, n);
         return n;
     }
     auto* p = static_cast<char*>(buffer);
@@ -199,8 +235,12 @@ void SharedFile::readExact(void* buffer, std::size_t n, uint64_t offset) const {
 }
 
 void SharedFile::writeAt(const void* buffer, std::size_t n, uint64_t offset) {
-    if (offset + n <= firstPageLength_) {
-        std::memcpy(firstPage_ + offset, buffer, n);
+    if (offset + n <= mapUsable_) {
+        std::memcpy(map_ + offset, buffer, n);
+        if (offset + n > pageSize() && ++pagesWritten_ >= kPagesKept) {
+            ::madvise(map_ + pageSize(), mapLength_ - pageSize(), MADV_DONTNEED);
+            pagesWritten_ = 0;
+        }
         return;
     }
     auto* p = static_cast<const char*>(buffer);
@@ -213,6 +253,7 @@ void SharedFile::writeAt(const void* buffer, std::size_t n, uint64_t offset) {
         }
         done += static_cast<std::size_t>(r);
     }
+    if (mapWhole_) learnSize(offset + n);
 }
 
 uint64_t SharedFile::size() const {
@@ -225,7 +266,7 @@ uint64_t SharedFile::size() const {
 }
 
 void SharedFile::truncate(uint64_t length) {
-    firstPageLength_ = static_cast<std::size_t>(std::min<uint64_t>(firstPageLength_, length));
+    mapUsable_ = static_cast<std::size_t>(std::min<uint64_t>(mapUsable_, length));
     if (ftruncate(fd_, static_cast<off_t>(length)) != 0)
         throw RuntimeError(RuntimeError::Kind::Io, sysError("cannot truncate"), displayName_);
 }

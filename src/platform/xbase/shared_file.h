@@ -52,8 +52,11 @@ class SharedFile {
     // Whether some other process holds a lock that would conflict with a write lock on the range.
     bool lockedElsewhere(uint64_t offset, uint64_t length) const;
 
-    // Whether reads and writes within the first page go through a mapping (see mapFirstPage).
-    bool firstPageMapped() const { return firstPage_ != nullptr; }
+    // Shared files on a local disk: writes anywhere in the file (not only its first page) go through the
+    // mapping from now on. For index files, whose pages are rewritten again and again.
+    void mapForWrites();
+    // Whether the first page is mapped (see mapFirstPage).
+    bool mapped() const { return map_ != nullptr; }
     // Off in tests that run the read and write calls on a local disk; applies to files opened afterwards.
     static void allowMapping(bool allowed);
 
@@ -74,11 +77,19 @@ class SharedFile {
     // A shared file's first page holds the header words that every operation of every process checks and
     // many rewrite. Where the file system keeps one page cache for all processes (a local disk), that page
     // is mapped and those reads and writes cost no system call; network file systems may keep a mapping
-    // stale, so there, and in exclusive mode, every access is a read or write call. Only the bytes the
-    // file had at open are used: a shared file never shrinks.
+    // stale, so there, and in exclusive mode, every access is a read or write call. Only bytes the file is
+    // known to hold are touched through the mapping (past its end a mapping faults): a shared file never
+    // shrinks, and it grows by writes we make or sizes we learn.
     void mapFirstPage();
-    char* firstPage_ = nullptr;
-    std::size_t firstPageLength_ = 0;  // usable bytes of the mapping
+    void remap(uint64_t known);
+    void learnSize(uint64_t end);
+    char* map_ = nullptr;
+    std::size_t mapLength_ = 0;  // bytes mapped, which may run past the end of the file
+    std::size_t mapUsable_ = 0;  // bytes of the mapping the file is known to hold
+    bool mapWhole_ = false;      // writes past the first page go through the mapping too
+    // Pages written through the mapping count against the process's memory: now and then the process
+    // lets go of them (they stay in the page cache, changed pages still to be written by the system).
+    std::size_t pagesWritten_ = 0;
     friend struct SharedFileRegistry;
 };
 

@@ -104,6 +104,9 @@ void receive(const fs::path& shop, const Period& p, const fs::path& work, const 
              const std::string& name, bool verify) {
     copyShop(shop, work);
     fs::copy_file(report, work / "velto" / "data_out.txt");
+    // A shop's tables are not all freshly written when a receive starts: the copy goes to disk first,
+    // so that its write-back does not run during the timing.
+    ::sync();
     phase([&] {
         fs::current_path(work);
         os::SystemClock clock;

@@ -56,6 +56,13 @@ bool ADD_REC(Context& ctx, double wait) {
     return retry(ctx, wait, 0.5, [&] { return table.tryAppendBlank(); });
 }
 
+bool ADD_REC(Context& ctx, double wait, const std::function<void(xbase::Table&)>& fill) {
+    Procedure proc(ctx, "ADD_REC");
+    auto& table = ctx.areas->table();
+    if (table.tryAppendRecord(fill)) return true;
+    return retry(ctx, wait, 0.5, [&] { return table.tryAppendRecord(fill); });
+}
+
 bool SET_INDEX(Context& ctx, std::initializer_list<std::string_view> files) {
     auto& table = ctx.areas->table();
     for (auto file : files) {

@@ -203,22 +203,21 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
         const bool goods = findGoods(as, mag + indeks, matched);
 
         areas.select(dowSlot);
-        // A failed append leaves the table on another document's row: nothing is written then.
-        if (ADD_REC(ctx, kRecordWait)) {
-            dow.put("R_P", Value::ofText(kind.r_p));
-            dow.put("S_Z", Value::ofText(kind.s_z));
-            dow.put("RD", Value::ofText(kind.rd));
-            dow.put("KTO", Value::ofText(kind.kto));
-            dow.put("NRD", Value::ofText(nrd));
-            dow.put("DATA", Value::ofDate(date));
-            dow.put("MAG", Value::ofText(mag));
-            dow.put("LP", Value::ofText(xbase::formatNumber(n, 3, 0)));
+        // Appended, written and unlocked in one step; a failed append writes nothing.
+        ADD_REC(ctx, kRecordWait, [&](Table& row) {
+            row.put("R_P", Value::ofText(kind.r_p));
+            row.put("S_Z", Value::ofText(kind.s_z));
+            row.put("RD", Value::ofText(kind.rd));
+            row.put("KTO", Value::ofText(kind.kto));
+            row.put("NRD", Value::ofText(nrd));
+            row.put("DATA", Value::ofDate(date));
+            row.put("MAG", Value::ofText(mag));
+            row.put("LP", Value::ofText(xbase::formatNumber(n, 3, 0)));
             for (const char* field : {"INDEKS", "NAZWA", "JM", "CENA0", "CENA", "NB", "ILOSC", "WARTOSC",
                                       "PODATEK0", "PODATEK", "SWW"})
-                dow.put(field, dd.get(field));
-            if (pkwiu) dow.put("PKWIU", dd.get("PKWIU"));
-            dow.unlock();
-        }
+                row.put(field, dd.get(field));
+            if (pkwiu) row.put("PKWIU", dd.get("PKWIU"));
+        });
 
         wartosc0 += NEWROUND(ilosc * cena0, 2);
         vat += podatek;

@@ -616,11 +616,11 @@ void Table::unlock() {
 
 // --- Appending --------------------------------------------------------------------------------------
 
-bool Table::append(bool wait) {
+bool Table::append(bool wait, const std::function<void(Table&)>* fill) {
     // A shared append that follows our own append carries the record before it: that record goes into the
     // same write as the new blank one when they are neighbours, and its keys go in while we still hold the
     // append byte, so that the append byte and that record's lock are given up in one call.
-    const bool carry = shared() && newRecord_;
+    const bool carry = shared() && newRecord_ && !fill;
     if (!carry) flush();
     std::vector<char> blank(buffer_.size(), ' ');
     uint32_t recno = 0;
@@ -639,27 +639,53 @@ bool Table::append(bool wait) {
                 flush();
                 return false;
             }
-            const bool together = carry && dirty_ && recno_ + 1 == recno;
-            if (carry && dirty_ && !together) dbf_->writeRecord(recno_, buffer_.data());
-            dbf_->writeAppended(recno, blank.data(), today(), together ? buffer_.data() : nullptr);
+            if (fill) {
+                // The new record takes its fields before anything is written: it is written once.
+                recno_ = recno;
+                buffer_ = blank;
+                original_ = blank;
+                dirty_ = false;
+                newRecord_ = true;
+                eof_ = bof_ = found_ = false;
+                (*fill)(*this);
+                dbf_->writeAppended(recno, buffer_.data(), today());
+            } else {
+                const bool together = carry && dirty_ && recno_ + 1 == recno;
+                if (carry && dirty_ && !together) dbf_->writeRecord(recno_, buffer_.data());
+                dbf_->writeAppended(recno, blank.data(), today(), together ? buffer_.data() : nullptr);
+            }
         } catch (...) {
+            if (fill) {
+                // Nothing of the new record reached the file.
+                dirty_ = newRecord_ = false;
+                setEof();
+            }
             if (recno && locks.holds(kLockBase + recno, 1)) locks.unlock(kLockBase + recno, 1);
             locks.unlock(kLockBase, 1);
             throw;
         }
-        if (carry) {
+        if (carry || fill) {
             // As flush() does it: the record is written, its keys go in once.
             dirty_ = newRecord_ = false;
             try {
-                insertKeys(buffer_.data(), recno_);
+                insertKeys(buffer_.data(), fill ? recno : recno_);
             } catch (...) {
-                failure = std::current_exception();  // reported once the new record is in place
+                failure = std::current_exception();  // reported once the locks are in order
             }
         }
-        // The append byte and the table's other record locks go together, in one call where they can.
+        // The append byte and the table's other record locks go together, in one call where they can;
+        // a filled record's own lock goes with them.
         std::vector<std::pair<uint64_t, uint64_t>> release{{kLockBase, 1}};
         for (uint32_t r : lockedRecords_) release.emplace_back(kLockBase + r, 1);
+        if (fill) release.emplace_back(kLockBase + recno, 1);
         locks.unlock(release);
+        if (fill) {
+            lockedRecords_.clear();
+            indexSynced_ = false;
+            positionChildren();
+            if (failure) std::rethrow_exception(failure);
+            return true;
+        }
         lockedRecords_.assign(1, recno);
     } else {
         // Written at the next flush, with its fields set.
@@ -674,7 +700,22 @@ bool Table::append(bool wait) {
     indexSynced_ = false;
     positionChildren();
     if (failure) std::rethrow_exception(failure);
+    if (fill) {
+        try {
+            (*fill)(*this);
+        } catch (...) {
+            // The new record was not written yet: it goes, as it does in shared mode.
+            unwritten_ = newRecord_ = dirty_ = false;
+            setEof();
+            throw;
+        }
+        unlock();
+    }
     return true;
+}
+
+bool Table::tryAppendRecord(const std::function<void(Table&)>& fill) {
+    return append(false, &fill);
 }
 
 bool Table::tryAppendBlank() {

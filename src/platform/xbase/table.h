@@ -13,6 +13,7 @@
 // locking a record or appending releases the table's other record locks. In exclusive mode no lock is
 // taken and every lock attempt succeeds.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -129,6 +130,11 @@ class Table {
     bool tryAppendBlank();
     // APPEND BLANK, waiting for the append lock.
     void appendBlank();
+    // APPEND BLANK, the fields set by `fill` on the new record, UNLOCK: as one attempt, false as
+    // tryAppendBlank(). In shared mode the record goes into the file with its fields in place of the blank
+    // one, its keys go in while the append byte is still held, and the append byte and the record lock are
+    // given up in one call. The table stays on the new record, which is locked no more.
+    bool tryAppendRecord(const std::function<void(Table&)>& fill);
     // Writes the pending record and its index entries; exclusive mode also writes the header.
     void commit();
     // Removes every record and empties every attached index. Exclusive mode only (a run-time error
@@ -196,7 +202,7 @@ class Table {
     void syncIndex();
     void releaseRecordLocks();
     // One append: shared mode under the append lock (waiting for it or not), exclusive mode in memory.
-    bool append(bool wait);
+    bool append(bool wait, const std::function<void(Table&)>* fill = nullptr);
     std::string keyOf(const Attached& index, const char* record, uint32_t recno) const;
     bool inIndex(const Attached& index, const char* record, uint32_t recno) const;
     void insertKeys(const char* record, uint32_t recno);

@@ -394,6 +394,49 @@ TEST(Locks, RecordLockSerialisesChangesOfOneRecord) {
     EXPECT_EQ(t->get("ILE").number, 0);
 }
 
+// An append with its fields given at once: the record is found with its fields and its key by another
+// process, and neither its lock nor the append byte is left held; the record appended before it goes
+// with it. A fill that fails writes nothing and holds nothing; a refused append runs no fill. Exclusive
+// mode gives the same records.
+TEST(Locks, AppendedRecordGoesInWithItsFieldsAndUnlocked) {
+    for (bool exclusive : {false, true}) {
+        SCOPED_TRACE(exclusive ? "exclusive" : "shared");
+        Shop shop;
+        const std::string path = shop("24/03/pk.dbf"), index = shop("24/03/pk.ntx");
+        auto pk = Table::open(path, "pk", exclusive);
+        ASSERT_TRUE(pk->attachIndex(index, "pk.ntx"));
+        auto kod = [](const char* k) { return [k](Table& t) { t.put("KOD", core::Value::ofText(k)); }; };
+
+        ASSERT_TRUE(pk->tryAppendBlank());  // 7, still locked and unwritten
+        pk->put("KOD", core::Value::ofText("A0001"));
+        ASSERT_TRUE(pk->tryAppendRecord(kod("A0002")));  // 8
+        EXPECT_EQ(pk->recno(), 8u);
+        EXPECT_EQ(pk->get("KOD").text.substr(0, 5), "A0002");
+        EXPECT_THROW(pk->tryAppendRecord([](Table& t) { t.put("KOD", core::Value::ofNumber(1)); }),
+                     core::RuntimeError);
+        if (!exclusive) {
+            EXPECT_EQ(heldElsewhere(path, {{P, 1}, {P + 7, 1}, {P + 8, 1}, {P + 9, 1}}),
+                      (std::vector<bool>{false, false, false, false}));
+            OtherProgram other(path, OtherProgram::Hold::Range, P, 1);
+            bool filled = false;
+            EXPECT_FALSE(pk->tryAppendRecord([&](Table&) { filled = true; }));
+            EXPECT_FALSE(filled);
+        }
+        ASSERT_TRUE(pk->tryAppendRecord(kod("A0003")));
+        pk->close();
+
+        auto t = Table::open(path, "pk", false);
+        ASSERT_TRUE(t->attachIndex(index, "pk.ntx"));
+        EXPECT_EQ(t->recordCount(), 9u) << "the failed fill left no record";
+        for (auto [key, recno] : {std::pair{"A0001", 7u}, {"A0002", 8u}, {"A0003", 9u}}) {
+            EXPECT_TRUE(t->seek(core::Value::ofText(key), false)) << key;
+            EXPECT_EQ(t->recno(), recno) << key;
+        }
+        t->close();
+        xbase_testing::expectIndexesSound(path, {index});
+    }
+}
+
 // Four processes append 500 rows each to one table with its three indexes: every row arrives once and
 // every index holds them all.
 TEST(Locks, FourConcurrentAppendersLoseNothing) {

@@ -49,6 +49,13 @@ bool REC_LOCK(Context& ctx, double wait) {
     return retry(ctx, wait, 0.5, [&] { return table.tryLockRecord(); });
 }
 
+bool REC_LOCK(Context& ctx, double wait, uint32_t recno) {
+    Procedure proc(ctx, "REC_LOCK");
+    auto& table = ctx.areas->table();
+    if (table.tryLockRecordAt(recno)) return true;
+    return retry(ctx, wait, 0.5, [&] { return table.tryLockRecordAt(recno); });
+}
+
 bool ADD_REC(Context& ctx, double wait) {
     Procedure proc(ctx, "ADD_REC");
     auto& table = ctx.areas->table();

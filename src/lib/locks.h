@@ -2,6 +2,7 @@
 // Opening, locking and appending shared tables with bounded retries. Only a refusal caused by another
 // process's use of the table is retried; a missing or damaged file is a fatal run-time error. None of these
 // reports a failure to the operator: each returns false and the caller shows its own message.
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -21,6 +22,9 @@ bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool e
 // Locks the current record of the current slot, retrying every half second for `wait` seconds (0: until
 // it succeeds): 2 x wait + 1 attempts. A key press shortens a pause and is consumed.
 bool REC_LOCK(Context& ctx, double wait);
+// Goes to record `recno` of the current slot's table and locks it, with the same retries; the record is
+// read once, after the lock (xbase::Table::tryLockRecordAt). On failure the table stays where it was.
+bool REC_LOCK(Context& ctx, double wait, uint32_t recno);
 
 // Appends a blank record to the current slot's table, current and locked, with the retries of REC_LOCK.
 bool ADD_REC(Context& ctx, double wait);

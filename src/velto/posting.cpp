@@ -91,16 +91,18 @@ bool onGoods(const Table& as, const std::string& key) {
     return !as.eof() && !as.deleted() && as.get("MAG").text + as.get("INDEKS").text == key;
 }
 
-// The goods record of a row: the one the row was matched to, where the scratch table's relation has put
-// the goods table, or found by its key. False when it is gone.
-bool findGoods(Table& as, const std::string& key, uint32_t matched) {
+// Locks the goods record of a row (up to `wait` seconds): the one the row was matched to when it is
+// still that article, otherwise the one found by its key. False when the record is gone or stays locked.
+// The matched record is read once, under its lock.
+bool lockGoods(Context& ctx, int asSlot, const std::string& key, uint32_t matched, double wait) {
+    ctx.areas->select(asSlot);
+    Table& as = ctx.areas->table();
     if (matched) {
-        as.goTo(matched);
+        if (!REC_LOCK(ctx, wait, matched)) return false;
         if (onGoods(as, key)) return true;
-    } else if (onGoods(as, key)) {
-        return true;
+        as.unlock();
     }
-    return as.seekKey(key, false);
+    return as.seekKey(key, false) && REC_LOCK(ctx, wait);
 }
 
 // Books a row's quantity against the locked goods record.
@@ -200,7 +202,6 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
         const double wartosc = dd.get("WARTOSC").number, podatek = dd.get("PODATEK").number;
         uint32_t matched = 0;
         if (goodsRecords && dd.recno() <= goodsRecords->size()) matched = (*goodsRecords)[dd.recno() - 1];
-        const bool goods = findGoods(as, mag + indeks, matched);
 
         areas.select(dowSlot);
         // Appended, written and unlocked in one step; a failed append writes nothing.
@@ -224,7 +225,7 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
         netto += wartosc - podatek;
 
         // A goods record removed since the import keeps its counters as they are.
-        if (goods && lockIn(ctx, asSlot, kRecordWait)) {
+        if (lockGoods(ctx, asSlot, mag + indeks, matched, kRecordWait)) {
             if (!as.deleted()) bookGoods(as, ilosc, date);
             as.unlock();
         }

@@ -596,6 +596,21 @@ bool Table::tryLockRecord() {
     return true;
 }
 
+bool Table::tryLockRecordAt(uint32_t recno) {
+    flush();
+    if (recno > dbf_->recordCount() && shared()) dbf_->refreshCount();
+    if (recno < 1 || recno > dbf_->recordCount()) return false;
+    const bool held = !shared() || fileLocked_ || (lockedRecords_.size() == 1 && lockedRecords_[0] == recno);
+    if (!held) {
+        // The new lock first, so that a refusal leaves the table's locks as they were.
+        if (!dbf_->locks().lock(kLockBase + recno, 1, false)) return false;
+        releaseRecordLocks();
+        lockedRecords_.push_back(recno);
+    }
+    goTo(recno);
+    return true;
+}
+
 bool Table::tryFileLock() {
     if (!shared() || fileLocked_) return true;
     flush();

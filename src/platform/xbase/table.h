@@ -146,6 +146,9 @@ class Table {
     // then the table's locks stay as they were. Once granted, the table's other record locks are released
     // and the record is read again (another station may have changed it).
     bool tryLockRecord();
+    // Goes to record `recno` and locks it, as one attempt: the record is read once, after the lock. On a
+    // refusal (or a record past the end) the table stays where it was.
+    bool tryLockRecordAt(uint32_t recno);
     // Locks the whole table (every record byte, not the append byte), one attempt; the record locks go
     // once it is granted.
     bool tryFileLock();

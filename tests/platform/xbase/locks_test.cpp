@@ -394,6 +394,37 @@ TEST(Locks, RecordLockSerialisesChangesOfOneRecord) {
     EXPECT_EQ(t->get("ILE").number, 0);
 }
 
+// Going to a record and locking it in one attempt: a refusal, or a record past the end, leaves the table
+// where it was with its locks; a grant reads the record under the lock (a change made just before is seen)
+// and gives up the table's other record lock.
+TEST(Locks, RecordLockedByNumber) {
+    Shop shop;
+    const std::string path = shop("24/03/pk.dbf");
+    auto pk = Table::open(path, "pk", false);
+    pk->goTo(1);
+    ASSERT_TRUE(pk->tryLockRecord());
+    {
+        OtherProgram other(path, OtherProgram::Hold::Range, P + 3, 1);
+        EXPECT_FALSE(pk->tryLockRecordAt(3));
+        EXPECT_FALSE(pk->tryLockRecordAt(99));
+        EXPECT_EQ(pk->recno(), 1u);
+        EXPECT_EQ(heldElsewhere(path, {{P + 1, 1}}), std::vector<bool>{true});
+    }
+    ASSERT_EQ(inChild([&] {
+                  auto t = Table::open(path, "pk", false);
+                  t->goTo(3);
+                  if (!t->tryLockRecord()) return 1;
+                  t->put("KOD", core::Value::ofText("ZMIANA"));
+                  t->close();
+                  return 0;
+              }),
+              0);
+    ASSERT_TRUE(pk->tryLockRecordAt(3));
+    EXPECT_EQ(pk->recno(), 3u);
+    EXPECT_EQ(pk->get("KOD").text.substr(0, 6), "ZMIANA");
+    EXPECT_EQ(heldElsewhere(path, {{P + 1, 1}, {P + 3, 1}}), (std::vector<bool>{false, true}));
+}
+
 // An append with its fields given at once: the record is found with its fields and its key by another
 // process, and neither its lock nor the append byte is left held; the record appended before it goes
 // with it. A fill that fails writes nothing and holds nothing; a refused append runs no fill. Exclusive

@@ -314,8 +314,8 @@ void PluRegistry::close() {
         for (uint32_t recno = existing_ + 1; recno <= count_; ++recno) dbf_->appendExclusive(row(recno));
     }
     dbf_->close(today(ctx_));
+    buildIndex();  // before the table object goes: the key fields are its layout's
     dbf_.reset();
-    buildIndex();
     std::vector<char>().swap(rows_);
     std::vector<uint32_t>().swap(slots_);
 }

@@ -175,11 +175,11 @@ TEST_F(BrowserTest, ACallbackThatReadsTheKeysItselfDrivesTheBrowser) {
             return act(k);
         });
         std::deque<int> script(keys.begin(), keys.end());
+        double given = h.clock.seconds();  // outlives the run that the key source below serves
         if (typedAhead) {
             for (int k : keys) h.keys().type(k);
         } else {
             // Each key comes only once the program has waited for it.
-            double given = h.clock.seconds();
             h.keys().onKeyWanted([&](double t) {
                 if (t <= given || script.empty()) return 0;
                 given = t;

@@ -110,7 +110,7 @@ void NtxIndex::Impl::loadHeader() {
     checkHeaderWords(signature, root, freeHead);
     if (keySize < 1 || itemSize != keySize + 8) damaged("item size does not match the key size");
     itemBase = 2 * (maxKeys + 2);
-    if (maxKeys < 2 || maxKeys > kNtxMostKeys || itemBase + (maxKeys + 1) * itemSize > static_cast<int>(kNtxPageSize))
+    if (maxKeys < 2 || itemBase + (maxKeys + 1) * itemSize > static_cast<int>(kNtxPageSize))
         damaged("keys per page do not fit a page");
     // The half page only sets how full pages are kept; a file stating something odd is still readable.
     halfPage = maxKeys / 2;
@@ -321,6 +321,7 @@ int NtxIndex::Impl::searchPage(NtxPage& p, const char* key, size_t len, bool upp
     const int n = p.count();
     const size_t ks = static_cast<size_t>(keySize);
     if (!p.prefixesValid) {
+        if (!p.prefixes) p.prefixes = std::make_unique<uint64_t[]>(static_cast<size_t>(maxKeys));
         for (int i = 0; i < n; ++i) p.prefixes[i] = ntxPrefix(p.key(i), ks);
         p.prefixesValid = true;
     }

@@ -16,9 +16,6 @@ namespace xbase {
 constexpr uint32_t kNtxPageSize = 1024;
 constexpr uint64_t kNtxLockOffset = 1000000000;  // the index lock byte of the compatible scheme
 constexpr uint16_t kNtxAltLockFlag = 0x0010;     // the other lock scheme, which we do not speak
-// The most keys a page can hold: max + 2 offsets of 2 bytes and max + 1 items of at least 9 bytes fit
-// 1024 bytes (a header stating more is refused as damaged).
-constexpr int kNtxMostKeys = 91;
 
 inline uint16_t getU16(const char* p) {
     return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
@@ -61,7 +58,7 @@ struct NtxPage {
     // together in memory. Kept up to date by insertAt, removeAt and setEntry; rebuilt when needed after
     // other changes.
     bool prefixesValid = false;
-    uint64_t prefixes[kNtxMostKeys];
+    std::unique_ptr<uint64_t[]> prefixes;
     char bytes[kNtxPageSize];
 
     int count() const { return getU16(bytes); }

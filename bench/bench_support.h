@@ -5,11 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace bench {
 
@@ -57,6 +62,72 @@ inline void phase(const std::function<void()>& work) {
         std::fprintf(stderr, "phase failed\n");
         std::exit(1);
     }
+}
+
+// Runs `work`, which prints figure lines ("name value"), `runs` times and prints each figure once: the
+// median of its runs (the largest of them for peak memory; a text figure as it came, or each text it
+// came as), and for a timed figure also the runs themselves, "name_runs a b c". The machine's speed
+// varies from run to run by a fifth and more; one run says little.
+inline void repeated(int runs, const std::function<void()>& work) {
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<std::string>> values;
+    for (int run = 0; run < runs; ++run) {
+        std::fflush(stdout);
+        FILE* capture = std::tmpfile();
+        if (!capture) {
+            std::perror("tmpfile");
+            std::exit(1);
+        }
+        const int saved = dup(fileno(stdout));
+        dup2(fileno(capture), fileno(stdout));
+        phase(work);
+        std::fflush(stdout);
+        dup2(saved, fileno(stdout));
+        close(saved);
+        std::rewind(capture);
+        char line[512];
+        while (std::fgets(line, sizeof line, capture)) {
+            std::istringstream in(line);
+            std::string name, value, word;
+            in >> name;
+            while (in >> word) value += (value.empty() ? "" : " ") + word;
+            if (name.empty()) continue;
+            if (!values.count(name)) order.push_back(name);
+            values[name].push_back(value);
+        }
+        std::fclose(capture);
+    }
+    auto numeric = [](const std::string& v) {
+        char* end = nullptr;
+        std::strtod(v.c_str(), &end);
+        return !v.empty() && end && *end == '\0';
+    };
+    auto ends = [](const std::string& s, const std::string& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    for (const auto& name : order) {
+        const auto& v = values[name];
+        if (!std::all_of(v.begin(), v.end(), numeric)) {
+            std::string text = v.front();
+            for (const auto& other : v)
+                if (other != v.front() && text.find(other) == std::string::npos) text += " / " + other;
+            std::printf("%s %s\n", name.c_str(), text.c_str());
+            continue;
+        }
+        // The figure as one run printed it: the median run, or for peak memory the largest.
+        std::vector<std::pair<double, std::string>> n;
+        for (const auto& x : v) n.emplace_back(std::strtod(x.c_str(), nullptr), x);
+        std::sort(n.begin(), n.end());
+        const auto& figure = ends(name, "_peak_kib") ? n.back() : n[n.size() / 2];
+        std::printf("%s %s\n", name.c_str(), figure.second.c_str());
+        const bool timedFigure = ends(name, "_seconds") || values.count(name + "_cpu");
+        if (timedFigure && v.size() > 1) {
+            std::printf("%s_runs", name.c_str());
+            for (const auto& x : v) std::printf(" %s", x.c_str());
+            std::printf("\n");
+        }
+    }
+    std::fflush(stdout);
 }
 
 }  // namespace bench

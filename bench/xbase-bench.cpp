@@ -2,16 +2,15 @@
 // (shop-200k.tar.xz). Works on copies in a scratch directory; DIR is not changed.
 // Prints one line per figure: "name seconds" (or "name value" for counts and memory); each timed figure is
 // followed by "name_cpu seconds", the user and system time it took (wall time misleads on a busy machine).
+// Every phase runs three times, each in a process of its own and on fresh copies; a figure is the median
+// of its runs ("name_runs" lists them), a peak memory the largest.
 //
 //   xbase-bench DIR                 all figures
 //   xbase-bench --appends N DIR [exclusive]   N appends to DIR/dow.dbf and its indexes (shared unless
 //                                            told), for counting system calls under strace and checking files
 //   xbase-bench --seeks DIR [exclusive]      only the seeks (on DIR's own as.dbf), for a profiler
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "platform/xbase/table.h"
 
 namespace fs = std::filesystem;
@@ -28,46 +28,12 @@ using core::Value;
 
 namespace {
 
-double cpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    auto s = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return s(ru.ru_utime) + s(ru.ru_stime);
-}
-
 // Runs the work and prints "name wall" and "name_cpu cpu".
 void timed(const std::string& name, const std::function<void()>& work) {
-    double cpu = cpuSeconds();
-    auto start = std::chrono::steady_clock::now();
-    work();
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    cpu = cpuSeconds() - cpu;
+    double cpu = bench::cpuSeconds();
+    double wall = bench::seconds(work);
+    cpu = bench::cpuSeconds() - cpu;
     std::printf("%s %.3f\n%s_cpu %.3f\n", name.c_str(), wall, name.c_str(), cpu);
-}
-
-// Runs a phase in a child process, so that its peak memory is its own.
-void phase(const std::function<void()>& work) {
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        work();
-        std::fflush(stdout);
-        _exit(0);
-    }
-    int status;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "phase failed\n");
-        std::exit(1);
-    }
-}
-
-long peakKib() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss;
 }
 
 std::string path(const fs::path& p) {
@@ -140,7 +106,7 @@ void seeks(const fs::path& dir, bool exclusive) {
         for (auto& k : keys) found += t->seekKey(k, true) ? 1 : 0;
     });
     std::printf("seeks_%s_found %d\n", mode, found);
-    std::printf("seeks_%s_peak_kib %ld\n", mode, peakKib());
+    std::printf("seeks_%s_peak_kib %ld\n", mode, bench::peakKib());
 }
 
 }  // namespace
@@ -170,28 +136,29 @@ int main(int argc, char** argv) {
     fs::copy_file(period / "as.ntx", scratch / "as.ntx");
     ::sync();  // the copies' write-back is not timed
 
+    constexpr int kRuns = 3;
     for (auto [name, expr] : {std::pair{"index_build_mag_indeks", "MAG+INDEKS"},
                               std::pair{"index_build_upper_nazwa", "UPPER(NAZWA)"}}) {
-        phase([&, name = name, expr = expr] {
+        bench::repeated(kRuns, [&, name = name, expr = expr] {
             auto t = xbase::Table::open(path(scratch / "as.dbf"), "as.dbf", true);
             timed(name, [&] { t->indexOn(path(scratch / "bench.ntx"), "bench.ntx", expr); });
-            std::printf("%s_peak_kib %ld\n", name, peakKib());
+            std::printf("%s_peak_kib %ld\n", name, bench::peakKib());
         });
     }
 
-    for (bool exclusive : {false, true}) phase([&] { seeks(scratch, exclusive); });
+    for (bool exclusive : {false, true}) bench::repeated(kRuns, [&] { seeks(scratch, exclusive); });
 
     for (bool exclusive : {false, true}) {
         fs::path dir = scratch / (exclusive ? "dow_x" : "dow_s");
-        copyDow(period, dir);
-        ::sync();
-        phase([&] {
+        bench::repeated(kRuns, [&] {
+            copyDow(period, dir);
+            ::sync();  // the copy's write-back is not timed
             auto t = openDow(dir, exclusive);
             timed(std::string("appends_100000_") + (exclusive ? "exclusive" : "shared"), [&] {
                 appendRows(*t, 100000, 0);
                 t->close();
             });
-            std::printf("appends_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", peakKib());
+            std::printf("appends_%s_peak_kib %ld\n", exclusive ? "exclusive" : "shared", bench::peakKib());
         });
     }
 

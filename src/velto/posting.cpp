@@ -98,10 +98,14 @@ bool lockGoods(Context& ctx, int asSlot, const std::string& key, uint32_t matche
     ctx.areas->select(asSlot);
     Table& as = ctx.areas->table();
     if (matched) {
-        if (!REC_LOCK(ctx, wait, matched)) return false;
-        if (onGoods(as, key)) return true;
-        as.unlock();
+        if (REC_LOCK(ctx, wait, matched)) {
+            if (onGoods(as, key)) return true;
+            as.unlock();
+        } else if (!as.seekKey(key, false) || as.recno() == matched) {
+            return false;  // the article's record stayed locked
+        }
     }
+    // The article is elsewhere now (or was never matched): its record by the key.
     return as.seekKey(key, false) && REC_LOCK(ctx, wait);
 }
 

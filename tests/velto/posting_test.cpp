@@ -337,6 +337,27 @@ TEST(Posting, VanishedGoodsRecordKeepsItsCounters) {
     EXPECT_EQ(as.get("ILOSC").number, stock);
 }
 
+// The goods record a row was matched to at the import: booked when it is still that article; when it has
+// become another one, the article is booked where its key finds it; when another process holds it past the
+// wait, its counters stay as they are and the rest of the document is booked.
+TEST(Posting, MatchedGoodsRecordIsCheckedUnderItsLock) {
+    ReceiveShop h;
+    const uint32_t nab = h.goods("1", "NAB00049").recno(), nap = h.goods("1", "NAP00013").recno();
+    const double nabStock = h.goods("1", "NAB00049").get("ILOSC").number;
+    const double napStock = h.goods("1", "NAP00013").get("ILOSC").number;
+    assemble(h, {{"1", "NAB00049", 2, 1, 5, 0.2}, {"1", "NAP00013", 1, 1, 3, 0.1}});
+    const std::vector<uint32_t> matched = {nap, nap};  // the first row's record holds another article now
+    testing_support::OtherProcess holder([nap] {
+        holdByte("24/03/as.dbf", static_cast<off_t>(1000000000 + nap));
+    });
+    ASSERT_TRUE(REP_DOW_ZETO(h.ctx, &matched));
+    holder.release();
+    EXPECT_EQ(documentRows(h, "      16", {"INDEKS"}).size(), 2u);
+    EXPECT_EQ(h.goods("1", "NAB00049").recno(), nab);
+    EXPECT_EQ(h.goods("1", "NAB00049").get("ILOSC").number, nabStock - 2);
+    EXPECT_EQ(h.goods("1", "NAP00013").get("ILOSC").number, napStock);
+}
+
 // While another process holds the row table's append byte, no row is written over another document's.
 TEST(Posting, FailedAppendWritesNothing) {
     ReceiveShop h;

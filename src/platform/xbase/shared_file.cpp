@@ -46,6 +46,11 @@ bool oneCacheForAll(int fd) {
     }
 }
 
+std::size_t pageSize() {
+    static const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return size;
+}
+
 std::string sysError(const char* what) {
     return std::string(what) + " (" + std::strerror(errno) + ")";
 }
@@ -80,11 +85,6 @@ SharedFile::SharedFile(int fd, std::string path, std::string displayName, Mode m
 
 void SharedFile::allowMapping(bool allowed) {
     mappingAllowed = allowed;
-}
-
-std::size_t pageSize() {
-    static const auto size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    return size;
 }
 
 void SharedFile::mapFirstPage() {

@@ -55,8 +55,6 @@ class SharedFile {
     // Shared files on a local disk: writes anywhere in the file (not only its first page) go through the
     // mapping from now on. For index files, whose pages are rewritten again and again.
     void mapForWrites();
-    // Whether the first page is mapped (see mapFirstPage).
-    bool mapped() const { return map_ != nullptr; }
     // Off in tests that run the read and write calls on a local disk; applies to files opened afterwards.
     static void allowMapping(bool allowed);
 

@@ -614,7 +614,7 @@ TEST(NtxSharing, PagesAddedInTurnNeverCollide) {
     constexpr int kTurns = 12, kBatch = 80;  // a batch splits leaves more than once
     auto batch = [&](NtxIndex& ix, int turn, int side) {
         for (int i = 0; i < kBatch; ++i) {
-            char k[16];
+            char k[32];  // room for any int, as the compiler checks it
             snprintf(k, sizeof k, "K%d%02d%03d", side + 1, turn, i);
             ix.insert(k, static_cast<uint32_t>(1000 + (side * kTurns + turn) * kBatch + i));
         }

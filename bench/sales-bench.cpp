@@ -181,7 +181,8 @@ int main(int argc, char** argv) {
     fs::path scratch = fs::temp_directory_path() / ("sales-bench-" + std::to_string(getpid()));
     fs::create_directories(scratch);
     std::vector<std::string> codes = barCodes(shop, p);
-    const std::vector<int> sizes = argc == 3 ? std::vector<int>{std::atoi(argv[2])} : std::vector<int>{5000, 100000};
+    const std::vector<int> sizes =
+        argc == 3 ? std::vector<int>{std::atoi(argv[2])} : std::vector<int>{5000, 100000};
     for (int lines : sizes) writeReport(scratch / (std::to_string(lines) + ".txt"), codes, lines);
     codes.clear();
     codes.shrink_to_fit();
@@ -189,7 +190,8 @@ int main(int argc, char** argv) {
     for (int lines : sizes) {
         std::string name = "sales_" + std::to_string(lines);
         bench::repeated(3, [&] {
-            receive(shop, p, scratch / "shop", scratch / (std::to_string(lines) + ".txt"), name, lines >= 100000);
+            receive(shop, p, scratch / "shop", scratch / (std::to_string(lines) + ".txt"), name,
+                    lines >= 100000);
         });
     }
     fs::remove_all(scratch);

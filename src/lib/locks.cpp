@@ -36,7 +36,8 @@ bool NET_USE(Context& ctx, std::string_view file, std::string_view alias, bool e
         OKNO_(ctx, "Otwieram plik " + name, "...");
     std::string path = os::resolve(name);
     bool opened = retry(ctx, wait, 1.0, [&] {
-        return ctx.areas->use(path, name, std::string(alias), exclusive) == xbase::WorkAreas::OpenResult::Opened;
+        return ctx.areas->use(path, name, std::string(alias), exclusive) ==
+               xbase::WorkAreas::OpenResult::Opened;
     });
     ctx.screen->restore(region);
     return opened;

@@ -13,11 +13,15 @@ std::string fourDigitYear(std::string_view period) {
     return (yy.size() == 2 && yy[0] == '9' ? "19" : "20") + yy;
 }
 
-std::string month(std::string_view period) { return period.size() >= 5 ? std::string(period.substr(3, 2)) : "  "; }
+std::string month(std::string_view period) {
+    return period.size() >= 5 ? std::string(period.substr(3, 2)) : "  ";
+}
 
 }  // namespace
 
-std::string P_MIES(std::string_view period) { return "01." + month(period) + "." + fourDigitYear(period); }
+std::string P_MIES(std::string_view period) {
+    return "01." + month(period) + "." + fourDigitYear(period);
+}
 
 std::string K_MIES_FK(std::string_view period) {
     std::string mm = month(period), yyyy = fourDigitYear(period);

@@ -109,21 +109,36 @@ bool lockGoods(Context& ctx, int asSlot, const std::string& key, uint32_t matche
     return as.seekKey(key, false) && REC_LOCK(ctx, wait);
 }
 
+// The goods counters that posting books, looked up once: the optional ones are null when the goods table
+// lacks them.
+struct GoodsCounters {
+    explicit GoodsCounters(const Table& as)
+        : ilosc(as.fieldOf("ILOSC")),
+          bri(as.fieldOf("B_R_I")),
+          briSd(as.layout().field("B_R_I_SD")),
+          dataPz(as.layout().field("DATA_PZ")),
+          iloscSd(as.layout().field("ILOSC_SD")),
+          iloscPz(as.layout().field("ILOSC_PZ")),
+          dataSd(as.layout().field("DATA_SD")) {}
+    const xbase::Field &ilosc, &bri;
+    const xbase::Field *briSd, *dataPz, *iloscSd, *iloscPz, *dataSd;
+};
+
 // Books a row's quantity against the locked goods record.
-void bookGoods(Table& as, double q, core::Date date) {
-    as.put("ILOSC", Value::ofNumber(as.get("ILOSC").number - q));
-    as.put("B_R_I", Value::ofNumber(as.get("B_R_I").number + q));
-    if (as.hasField("B_R_I_SD")) as.put("B_R_I_SD", Value::ofNumber(as.get("B_R_I_SD").number + q));
-    if (!as.hasField("DATA_PZ") || !as.hasField("ILOSC_SD") || !as.hasField("ILOSC_PZ")) return;
-    core::Date received = as.get("DATA_PZ").date;
+void bookGoods(Table& as, const GoodsCounters& c, double q, core::Date date) {
+    as.put(c.ilosc, Value::ofNumber(as.get(c.ilosc).number - q));
+    as.put(c.bri, Value::ofNumber(as.get(c.bri).number + q));
+    if (c.briSd) as.put(*c.briSd, Value::ofNumber(as.get(*c.briSd).number + q));
+    if (!c.dataPz || !c.iloscSd || !c.iloscPz) return;
+    core::Date received = as.get(*c.dataPz).date;
     if (!received.empty() && received > date) return;
-    if (as.get("ILOSC_PZ").number <= 0 && received.empty()) {
-        as.put("DATA_PZ", Value::ofDate(date));
-        as.put("ILOSC_SD", Value::ofNumber(0));
+    if (as.get(*c.iloscPz).number <= 0 && received.empty()) {
+        as.put(*c.dataPz, Value::ofDate(date));
+        as.put(*c.iloscSd, Value::ofNumber(0));
     }
-    double sold = as.get("ILOSC_SD").number;
-    as.put("ILOSC_SD", Value::ofNumber(sold > kCounterLimit ? 0 : sold + q));
-    if (as.hasField("DATA_SD")) as.put("DATA_SD", Value::ofDate(date));
+    double sold = as.get(*c.iloscSd).number;
+    as.put(*c.iloscSd, Value::ofNumber(sold > kCounterLimit ? 0 : sold + q));
+    if (c.dataSd) as.put(*c.dataSd, Value::ofDate(date));
 }
 
 }  // namespace
@@ -196,32 +211,44 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
     // The rows. The header's totals are summed here, exactly, and written into it once the rows are in:
     // its fields keep two decimals, and adding to them row by row would round at every row (a hundred
     // thousand rows of 0.0046 VAT would still total 0.00).
-    const bool pkwiu = dd.hasField("PKWIU") && dow.hasField("PKWIU");
+    // The fields are looked up once, not on every row.
+    using xbase::Field;
+    const Field &ddMag = dd.fieldOf("MAG"), &ddIndeks = dd.fieldOf("INDEKS"), &ddIlosc = dd.fieldOf("ILOSC");
+    const Field &ddCena0 = dd.fieldOf("CENA0"), &ddWartosc = dd.fieldOf("WARTOSC");
+    const Field& ddPodatek = dd.fieldOf("PODATEK");
+    const Field &rowRP = dow.fieldOf("R_P"), &rowSZ = dow.fieldOf("S_Z"), &rowRD = dow.fieldOf("RD");
+    const Field &rowKTO = dow.fieldOf("KTO"), &rowNRD = dow.fieldOf("NRD"), &rowDATA = dow.fieldOf("DATA");
+    const Field &rowMAG = dow.fieldOf("MAG"), &rowLP = dow.fieldOf("LP");
+    std::vector<std::pair<const Field*, const Field*>> copied;  // the scratch row's field, the row's
+    for (const char* name :
+         {"INDEKS", "NAZWA", "JM", "CENA0", "CENA", "NB", "ILOSC", "WARTOSC", "PODATEK0", "PODATEK", "SWW"})
+        copied.emplace_back(&dd.fieldOf(name), &dow.fieldOf(name));
+    if (dd.hasField("PKWIU") && dow.hasField("PKWIU"))
+        copied.emplace_back(&dd.fieldOf("PKWIU"), &dow.fieldOf("PKWIU"));
+    const GoodsCounters counters(as);
+
     double wartosc0 = 0, netto = 0, vat = 0;
     int n = 0;
     for (dd.goTop(); !dd.eof(); dd.skip(1)) {
         ++n;
-        const std::string mag = dd.get("MAG").text, indeks = dd.get("INDEKS").text;
-        const double ilosc = dd.get("ILOSC").number, cena0 = dd.get("CENA0").number;
-        const double wartosc = dd.get("WARTOSC").number, podatek = dd.get("PODATEK").number;
+        const std::string mag = dd.get(ddMag).text, indeks = dd.get(ddIndeks).text;
+        const double ilosc = dd.get(ddIlosc).number, cena0 = dd.get(ddCena0).number;
+        const double wartosc = dd.get(ddWartosc).number, podatek = dd.get(ddPodatek).number;
         uint32_t matched = 0;
         if (goodsRecords && dd.recno() <= goodsRecords->size()) matched = (*goodsRecords)[dd.recno() - 1];
 
         areas.select(dowSlot);
         // Appended, written and unlocked in one step; a failed append writes nothing.
         ADD_REC(ctx, kRecordWait, [&](Table& row) {
-            row.put("R_P", Value::ofText(kind.r_p));
-            row.put("S_Z", Value::ofText(kind.s_z));
-            row.put("RD", Value::ofText(kind.rd));
-            row.put("KTO", Value::ofText(kind.kto));
-            row.put("NRD", Value::ofText(nrd));
-            row.put("DATA", Value::ofDate(date));
-            row.put("MAG", Value::ofText(mag));
-            row.put("LP", Value::ofText(xbase::formatNumber(n, 3, 0)));
-            for (const char* field : {"INDEKS", "NAZWA", "JM", "CENA0", "CENA", "NB", "ILOSC", "WARTOSC",
-                                      "PODATEK0", "PODATEK", "SWW"})
-                row.put(field, dd.get(field));
-            if (pkwiu) row.put("PKWIU", dd.get("PKWIU"));
+            row.put(rowRP, Value::ofText(kind.r_p));
+            row.put(rowSZ, Value::ofText(kind.s_z));
+            row.put(rowRD, Value::ofText(kind.rd));
+            row.put(rowKTO, Value::ofText(kind.kto));
+            row.put(rowNRD, Value::ofText(nrd));
+            row.put(rowDATA, Value::ofDate(date));
+            row.put(rowMAG, Value::ofText(mag));
+            row.put(rowLP, Value::ofText(xbase::formatNumber(n, 3, 0)));
+            for (const auto& [from, to] : copied) row.put(*to, dd.get(*from));
         });
 
         wartosc0 += NEWROUND(ilosc * cena0, 2);
@@ -230,7 +257,7 @@ bool REP_DOW_ZETO(Context& ctx, const std::vector<uint32_t>* goodsRecords) {
 
         // A goods record removed since the import keeps its counters as they are.
         if (lockGoods(ctx, asSlot, mag + indeks, matched, kRecordWait)) {
-            if (!as.deleted()) bookGoods(as, ilosc, date);
+            if (!as.deleted()) bookGoods(as, counters, ilosc, date);
             as.unlock();
         }
     }

@@ -347,9 +347,8 @@ TEST(Posting, MatchedGoodsRecordIsCheckedUnderItsLock) {
     const double napStock = h.goods("1", "NAP00013").get("ILOSC").number;
     assemble(h, {{"1", "NAB00049", 2, 1, 5, 0.2}, {"1", "NAP00013", 1, 1, 3, 0.1}});
     const std::vector<uint32_t> matched = {nap, nap};  // the first row's record holds another article now
-    testing_support::OtherProcess holder([nap] {
-        holdByte("24/03/as.dbf", static_cast<off_t>(1000000000 + nap));
-    });
+    testing_support::OtherProcess holder(
+        [nap] { holdByte("24/03/as.dbf", static_cast<off_t>(1000000000 + nap)); });
     ASSERT_TRUE(REP_DOW_ZETO(h.ctx, &matched));
     holder.release();
     EXPECT_EQ(documentRows(h, "      16", {"INDEKS"}).size(), 2u);

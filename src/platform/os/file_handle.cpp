@@ -61,7 +61,8 @@ void FileHandle::close() {
 std::size_t FileHandle::readFile(char* buffer, std::size_t n, int64_t at) const {
     std::size_t done = 0;
     while (done < n) {
-        ssize_t got = ::pread(fd_, buffer + done, n - done, static_cast<off_t>(at + static_cast<int64_t>(done)));
+        ssize_t got =
+            ::pread(fd_, buffer + done, n - done, static_cast<off_t>(at + static_cast<int64_t>(done)));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);

@@ -323,7 +323,10 @@ void Table::beginChange() {
 }
 
 void Table::put(std::string_view name, const core::Value& value) {
-    const Field& f = fieldOf(name);
+    put(fieldOf(name), value);
+}
+
+void Table::put(const Field& f, const core::Value& value) {
     if (eof_) return;
     if (!dirty_) original_ = buffer_;  // as beginChange(); harmless when the value is refused
     writeField(f, buffer_.data(), value);
@@ -332,6 +335,10 @@ void Table::put(std::string_view name, const core::Value& value) {
 
 core::Value Table::get(std::string_view name) const {
     return readField(fieldOf(name), buffer_.data());
+}
+
+core::Value Table::get(const Field& f) const {
+    return readField(f, buffer_.data());
 }
 
 core::Value Table::evaluate(std::string_view expression) const {

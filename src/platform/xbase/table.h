@@ -116,6 +116,11 @@ class Table {
     // Sets a field of the current record; at eof nothing happens (as REPLACE does there). A value of the
     // wrong type is a run-time error.
     void put(std::string_view field, const core::Value& value);
+    // A field of this table by its name, as get() and put() find it (an unknown name throws the same); and
+    // get() and put() by such a field, for loops that would otherwise look the name up on every record.
+    const Field& fieldOf(std::string_view name) const;
+    core::Value get(const Field& field) const;
+    void put(const Field& field, const core::Value& value);
     // The current record as stored: deletion flag at byte 0, recordLength bytes.
     const char* record() const { return buffer_.data(); }
     // Evaluates an expression on the current record.
@@ -187,7 +192,6 @@ class Table {
     static std::unique_ptr<Table> adopt(std::unique_ptr<DbfFile> dbf);
 
     core::Date today() const;
-    const Field& fieldOf(std::string_view name) const;
     // Writes the pending record and its index entries.
     void flush();
     // Marks the current record changed, keeping it as it was (for its old index keys) on the first change.

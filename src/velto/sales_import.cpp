@@ -56,9 +56,8 @@ bool settlementProgram() {
 }
 
 // A number stored to the decimals of its field, rounded the way every stored value is.
-void putNumber(xbase::Table& table, std::string_view field, double value) {
-    const xbase::Field* f = table.layout().field(field);
-    table.put(field, Value::ofNumber(NEWROUND(value, f ? f->decimals : 0)));
+void putNumber(xbase::Table& table, const xbase::Field& field, double value) {
+    table.put(field, Value::ofNumber(NEWROUND(value, field.decimals)));
 }
 
 }  // namespace
@@ -96,6 +95,59 @@ SalesImport::SalesImport(Context& ctx) : ctx_(ctx) {
     std::string company = core::upperAscii(firma.get("NODB").text + firma.get("NODB1").text);
     weighed28_ = barCodes_ && !core::contains(company, "KOSTRAN") &&
                  (core::contains(company, "MELKO") || FILE_X("MELKO.TXT"));
+}
+
+// The tables a row comes from and goes to, their fields, and the settings that stay the same all through
+// an import: looked up once rather than for every line.
+struct SalesImport::Fields {
+    using Field = xbase::Field;
+    explicit Fields(Context& ctx)
+        : as(ctx.areas->table("as")),
+          dd(ctx.areas->table("dd")),
+          sd(ctx.settings->text("M_SD")),
+          date(ctx.settings->date("M_DATA")),
+          asMag(as.fieldOf("MAG")),
+          asIndeks(as.fieldOf("INDEKS")),
+          asNazwa(as.fieldOf("NAZWA")),
+          asJm(as.fieldOf("JM")),
+          asCena0(as.fieldOf("CENA0")),
+          asPodatek0(as.fieldOf("PODATEK0")),
+          asSww(as.fieldOf("SWW")),
+          asPkwiu(as.layout().field("PKWIU")),
+          rd(dd.fieldOf("RD")),
+          rp(dd.fieldOf("R_P")),
+          sz(dd.fieldOf("S_Z")),
+          nrd(dd.fieldOf("NRD")),
+          data(dd.fieldOf("DATA")),
+          mag(dd.fieldOf("MAG")),
+          lp(dd.fieldOf("LP")),
+          kto(dd.fieldOf("KTO")),
+          indeks(dd.fieldOf("INDEKS")),
+          nazwa(dd.fieldOf("NAZWA")),
+          jm(dd.fieldOf("JM")),
+          cena0(dd.fieldOf("CENA0")),
+          podatek0(dd.fieldOf("PODATEK0")),
+          sww(dd.fieldOf("SWW")),
+          cena(dd.fieldOf("CENA")),
+          nb(dd.fieldOf("NB")),
+          ilosc(dd.fieldOf("ILOSC")),
+          wartosc(dd.fieldOf("WARTOSC")),
+          podatek(dd.fieldOf("PODATEK")),
+          brutto(dd.fieldOf("BRUTTO")),
+          pkwiu(asPkwiu ? dd.layout().field("PKWIU") : nullptr) {}
+    xbase::Table &as, &dd;
+    const std::string sd;
+    const core::Date date;
+    const Field &asMag, &asIndeks, &asNazwa, &asJm, &asCena0, &asPodatek0, &asSww;
+    const Field* asPkwiu;
+    const Field &rd, &rp, &sz, &nrd, &data, &mag, &lp, &kto, &indeks, &nazwa, &jm, &cena0, &podatek0, &sww;
+    const Field &cena, &nb, &ilosc, &wartosc, &podatek, &brutto;
+    const Field* pkwiu;  // only when both tables have it
+};
+
+const SalesImport::Fields& SalesImport::fields() {
+    if (!fields_) fields_ = std::make_unique<Fields>(ctx_);
+    return *fields_;
 }
 
 SalesImport::~SalesImport() {
@@ -149,14 +201,15 @@ bool SalesImport::ADD_WIERSZ(std::string_view line) {
         unmatched_ = true;
         return false;
     }
-    auto& as = ctx_.areas->table("as");
-    auto& dd = ctx_.areas->table("dd");
+    const Fields& f = fields();
+    xbase::Table &as = f.as, &dd = f.dd;
     // The goods record is read before the row is appended: moving the scratch table moves the goods table.
-    std::string mag = as.get("MAG").text;
-    Value indeks = as.get("INDEKS"), nazwa = as.get("NAZWA"), jm = as.get("JM"), cena0 = as.get("CENA0");
-    Value podatek0 = as.get("PODATEK0"), sww = as.get("SWW");
+    std::string mag = as.get(f.asMag).text;
+    Value indeks = as.get(f.asIndeks), nazwa = as.get(f.asNazwa), jm = as.get(f.asJm),
+          cena0 = as.get(f.asCena0);
+    Value podatek0 = as.get(f.asPodatek0), sww = as.get(f.asSww);
     std::optional<Value> pkwiu;
-    if (as.hasField("PKWIU") && dd.hasField("PKWIU")) pkwiu = as.get("PKWIU");
+    if (f.pkwiu) pkwiu = as.get(*f.asPkwiu);
     double rate = core::readNumber(podatek0.text);  // "ZW" and "NP" read as 0
     double vat = rate + 100 == 0 ? 0 : sale->value * rate / (rate + 100);
     double price = sale->quantity == 0 ? 0 : sale->value / sale->quantity;
@@ -164,31 +217,32 @@ bool SalesImport::ADD_WIERSZ(std::string_view line) {
     ++rows_;
     goods_.push_back(as.recno());
     auto& settings = *ctx_.settings;
+    const std::string lp = xbase::formatNumber(rows_, 3, 0);
     settings.set("M_MAG", Value::ofText(mag));
     settings.set("M_INDEKS", indeks);
-    settings.set("P1", Value::ofText(xbase::formatNumber(rows_, 3, 0)));
+    settings.set("P1", Value::ofText(lp));
     dd.appendBlank();
-    dd.put("RD", Value::ofText(ctx_.settings->text("M_SD")));
-    dd.put("R_P", Value::ofText("R"));
-    dd.put("S_Z", Value::ofText("S"));
-    dd.put("NRD", Value::ofText(nrd_));
-    dd.put("DATA", Value::ofDate(ctx_.settings->date("M_DATA")));
-    dd.put("MAG", Value::ofText(mag));
-    dd.put("LP", Value::ofText(xbase::formatNumber(rows_, 3, 0)));
-    dd.put("KTO", Value::ofText("O"));
-    dd.put("INDEKS", indeks);
-    dd.put("NAZWA", nazwa);
-    dd.put("JM", jm);
-    putNumber(dd, "CENA0", cena0.number);
-    dd.put("PODATEK0", podatek0);
-    dd.put("SWW", sww);
-    putNumber(dd, "CENA", price);
-    dd.put("NB", Value::ofText("B"));
-    putNumber(dd, "ILOSC", sale->quantity);
-    putNumber(dd, "WARTOSC", sale->value);
-    putNumber(dd, "PODATEK", vat);
-    putNumber(dd, "BRUTTO", sale->value);
-    if (pkwiu) dd.put("PKWIU", *pkwiu);
+    dd.put(f.rd, Value::ofText(f.sd));
+    dd.put(f.rp, Value::ofText("R"));
+    dd.put(f.sz, Value::ofText("S"));
+    dd.put(f.nrd, Value::ofText(nrd_));
+    dd.put(f.data, Value::ofDate(f.date));
+    dd.put(f.mag, Value::ofText(mag));
+    dd.put(f.lp, Value::ofText(lp));
+    dd.put(f.kto, Value::ofText("O"));
+    dd.put(f.indeks, indeks);
+    dd.put(f.nazwa, nazwa);
+    dd.put(f.jm, jm);
+    putNumber(dd, f.cena0, cena0.number);
+    dd.put(f.podatek0, podatek0);
+    dd.put(f.sww, sww);
+    putNumber(dd, f.cena, price);
+    dd.put(f.nb, Value::ofText("B"));
+    putNumber(dd, f.ilosc, sale->quantity);
+    putNumber(dd, f.wartosc, sale->value);
+    putNumber(dd, f.podatek, vat);
+    putNumber(dd, f.brutto, sale->value);
+    if (pkwiu) dd.put(*f.pkwiu, *pkwiu);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // match nothing listed in the station's printout file for the operator.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,7 +63,11 @@ class SalesImport {
     const std::vector<uint32_t>& goodsRecords() const { return goods_; }
 
   private:
+    struct Fields;  // the fields a row is made of, looked up at the first row
+    const Fields& fields();
+
     Context& ctx_;
+    std::unique_ptr<Fields> fields_;
     std::string nrd_;         // the provisional document number, right-aligned in 8
     bool barCodes_ = false;   // the goods table has KOD13
     bool kod13Name_ = false;  // J_NAZWA mentions KOD13

@@ -27,13 +27,11 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "platform/context.h"
 #include "platform/os/clock.h"
 #include "platform/screen/console.h"
 #include "platform/screen/keyboard.h"
-#include "platform/settings/settings.h"
+#include "platform/workplace.h"
 #include "platform/xbase/table.h"
-#include "platform/xbase/workareas.h"
 #include "velto/init_dbf.h"
 #include "velto/public_settings.h"
 #include "velto/sales_import.h"
@@ -114,13 +112,10 @@ void receive(const fs::path& shop, const Period& p, const fs::path& work, const 
         auto console = screen::Console::headless(clock);
         // Esc answers every wait: the amount message, and the printout editor the unmatched lines open.
         console->headless()->onKeyWanted([](double) { return screen::key::Esc; });
-        settings::Settings settings;
-        xbase::WorkAreas areas;
-        areas.setClock(&clock);
-        Context ctx;
-        ctx.settings = &settings;
-        ctx.areas = &areas;
-        console->attach(ctx);
+        Workplace workplace(clock, *console);
+        auto& settings = workplace.settings;
+        auto& areas = workplace.areas;
+        Context& ctx = workplace.ctx;
         createPublicSettings(settings, p.day);
         settings.set("STACJA", Value::ofNumber(1));
         settings.set("PLIK", Value::ofText("rob\\wydruk01.prn"));

@@ -24,12 +24,10 @@
 
 #include "bench_support.h"
 #include "lib/fun3.h"
-#include "platform/context.h"
 #include "platform/os/clock.h"
 #include "platform/os/files.h"
 #include "platform/screen/console.h"
-#include "platform/settings/settings.h"
-#include "platform/xbase/workareas.h"
+#include "platform/workplace.h"
 #include "velto/flows.h"
 #include "velto/init_dbf.h"
 #include "velto/plu_registry.h"
@@ -45,7 +43,9 @@ namespace {
 using bench::cpuSeconds;
 using bench::peakKib;
 using bench::phase;
-double now() { return bench::wallSeconds(); }
+double now() {
+    return bench::wallSeconds();
+}
 
 double readSequentially(const fs::path& file) {
     double start = now();
@@ -76,13 +76,10 @@ void sending(const fs::path& shop, const char* name, double floor) {
         fs::current_path(shop);
         os::VirtualClock clock;
         auto console = screen::Console::headless(clock);
-        settings::Settings settings;
-        xbase::WorkAreas areas;
-        areas.setClock(&clock);
-        Context ctx;
-        ctx.settings = &settings;
-        ctx.areas = &areas;
-        console->attach(ctx);
+        Workplace work(clock, *console);
+        auto& settings = work.settings;
+        auto& areas = work.areas;
+        Context& ctx = work.ctx;
         createPublicSettings(settings, clock.today());
         readOrWriteParameters(ctx);
         settings.set("STACJA", Value::ofNumber(1));

@@ -4,11 +4,7 @@
 #include <memory>
 
 #include "lib/errorsys.h"
-#include "platform/context.h"
-#include "platform/os/clock.h"
-#include "platform/screen/console.h"
-#include "platform/settings/settings.h"
-#include "platform/xbase/workareas.h"
+#include "platform/workplace.h"
 #include "velto/startup.h"
 
 int main() {
@@ -20,13 +16,8 @@ int main() {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    settings::Settings settings;
-    xbase::WorkAreas areas;
-    areas.setClock(&clock);
-    Context ctx;
-    ctx.settings = &settings;
-    ctx.areas = &areas;
-    console->attach(ctx);
+    Workplace work(clock, *console);
+    Context& ctx = work.ctx;
 
     int status;
     try {
@@ -42,7 +33,7 @@ int main() {
         }
     }
     try {
-        areas.closeAll();
+        work.areas.closeAll();
     } catch (const std::exception&) {
         // The tables are closed by the system when the process ends; nothing more to do here.
     }

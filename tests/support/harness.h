@@ -3,30 +3,22 @@
 // joined in a Context, working in a temporary data directory.
 #include <memory>
 
-#include "platform/context.h"
-#include "platform/os/clock.h"
-#include "platform/screen/console.h"
-#include "platform/settings/settings.h"
-#include "platform/xbase/workareas.h"
+#include "platform/workplace.h"
 #include "support/test_support.h"
 
 namespace testing_support {
 
-struct Harness {
+// The clock and console come first: the workplace is joined to them.
+struct HarnessDevices {
     os::VirtualClock clock;
     std::unique_ptr<screen::Console> console = screen::Console::headless(clock);
-    settings::Settings settings;
-    xbase::WorkAreas areas;
-    Context ctx;
+};
+
+struct Harness : HarnessDevices, Workplace {
     TempDir dir;
     ChangeDir cd{dir.path()};
 
-    Harness() {
-        areas.setClock(&clock);
-        ctx.settings = &settings;
-        ctx.areas = &areas;
-        console->attach(ctx);
-    }
+    Harness() : Workplace(clock, *console) {}
     ~Harness() {
         try {
             areas.closeAll();

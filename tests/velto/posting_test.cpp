@@ -14,6 +14,7 @@
 #include "platform/core/cp852.h"
 #include "platform/core/text.h"
 #include "platform/os/files.h"
+#include "platform/workplace.h"
 #include "receive_shop.h"
 #include "velto/period.h"
 #include "velto/sales_import.h"
@@ -414,13 +415,10 @@ TEST(Posting, TwoStationsAtOnce) {
                         return console->screen().dump().find("na kwote") != std::string::npos ? key::Esc : 0;
                     },
                     0.01);
-                settings::Settings settings;
-                xbase::WorkAreas areas;
-                areas.setClock(&clock);
-                Context ctx;
-                ctx.settings = &settings;
-                ctx.areas = &areas;
-                console->attach(ctx);
+                Workplace work(clock, *console);
+                auto& settings = work.settings;
+                auto& areas = work.areas;
+                Context& ctx = work.ctx;
                 createPublicSettings(settings, kDay);
                 settings.set("STACJA", Value::ofNumber(station));
                 settings.set("PLIK", Value::ofText("rob\\wydruk0" + std::to_string(station) + ".prn"));

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/core/date.h"
+#include "platform/core/value.h"
 
 namespace {
 
@@ -36,10 +37,9 @@ std::string K_MIES_FK(std::string_view period) {
 }
 
 double NEWROUND(double value, int decimals) {
-    static const double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     // Values meant to end in 5 at the first dropped place but held a hair below it (2.675) round up.
     double shifted = value + 0.00000001;
-    double scale = decimals >= 0 && decimals <= 9 ? kPowers[decimals] : std::pow(10.0, decimals);
+    double scale = decimals >= 0 && decimals <= 22 ? core::powerOfTen(decimals) : std::pow(10.0, decimals);
     double scaled = shifted * scale;
     // Half away from zero. Representation noise of the multiplication (1.005 * 100 = 100.49999...) must
     // not decide the result: a scaled value within the ninth decimal of one half is taken as its decimal

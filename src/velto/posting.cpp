@@ -101,11 +101,11 @@ bool lockGoods(Context& ctx, int asSlot, const std::string& key, uint32_t matche
         if (REC_LOCK(ctx, wait, matched)) {
             if (onGoods(as, key)) return true;
             as.unlock();
-        } else if (!as.seekKey(key, false) || as.recno() == matched) {
-            return false;  // the article's record stayed locked
         }
+        // The article is elsewhere now, or its matched record stayed locked: its record by the key, unless
+        // that is the record just given up on.
+        return as.seekKey(key, false) && as.recno() != matched && REC_LOCK(ctx, wait);
     }
-    // The article is elsewhere now (or was never matched): its record by the key.
     return as.seekKey(key, false) && REC_LOCK(ctx, wait);
 }
 

@@ -54,10 +54,14 @@ struct Value {
     bool operator==(const Value& o) const {
         if (type != o.type) return false;
         switch (type) {
-            case Type::Text: return text == o.text;
-            case Type::Number: return number == o.number;
-            case Type::Date: return date == o.date;
-            case Type::Logical: return logical == o.logical;
+            case Type::Text:
+                return text == o.text;
+            case Type::Number:
+                return number == o.number;
+            case Type::Date:
+                return date == o.date;
+            case Type::Logical:
+                return logical == o.logical;
         }
         return false;
     }
@@ -66,5 +70,7 @@ struct Value {
 // Numbers are read from text the dBASE way: leading blanks skipped, an optional sign, digits and one
 // decimal point; reading stops at the first other character; no digits gives 0.
 double readNumber(std::string_view text);
+// 10 to the power n, 0 <= n <= 22: exactly, as every such power is a double.
+double powerOfTen(int n);
 
 }  // namespace core

@@ -109,12 +109,11 @@ std::string roundExactly(double magnitude, int decimals) {
 // and returns where they begin, or nullptr.
 char* roundFast(double magnitude, int decimals, char* end) {
     static const long double kPowers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L, 1e7L, 1e8L, 1e9L};
-    static const double kPowersDouble[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
     if (decimals > 9 || magnitude >= 1e15) return nullptr;
     unsigned long long units;
     // Below 1e9 a double product is off by less than 1e-7, far inside the margin: it decides as the
     // long double one would, at a fraction of the cost (every stored number comes through here).
-    if (double scaled = magnitude * kPowersDouble[decimals]; scaled < 1e9) {
+    if (double scaled = magnitude * core::powerOfTen(decimals); scaled < 1e9) {
         double whole = std::floor(scaled);
         double fraction = scaled - whole;
         if (std::fabs(fraction - 0.5) < 1e-6) return nullptr;

@@ -690,7 +690,7 @@ bool Table::append(bool wait, const std::function<void(Table&)>* fill) {
             // As flush() does it: the record is written, its keys go in once.
             dirty_ = newRecord_ = false;
             try {
-                insertKeys(buffer_.data(), fill ? recno : recno_);
+                insertKeys(buffer_.data(), recno_);
             } catch (...) {
                 failure = std::current_exception();  // reported once the locks are in order
             }

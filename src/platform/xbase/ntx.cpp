@@ -241,12 +241,8 @@ void NtxIndex::Impl::checkPage(NtxPage& p) const {
     }
 }
 
-NtxPage& NtxIndex::Impl::page(uint32_t offset) {
+NtxPage& NtxIndex::Impl::readPage(uint32_t offset) {
     size_t number = offset / kNtxPageSize;
-    if (offset % kNtxPageSize == 0 && number < cache.size() && cache[number]) {
-        cache[number]->used = true;
-        return *cache[number];
-    }
     if (!pageInFile(offset)) damaged("page offset " + std::to_string(offset) + " outside the file");
     auto p = std::make_unique<NtxPage>();
     p->offset = offset;
@@ -260,8 +256,10 @@ NtxPage& NtxIndex::Impl::page(uint32_t offset) {
 }
 
 NtxPage& NtxIndex::Impl::pageOnPath(uint32_t offset, const Path& walked) {
-    for (const auto& level : walked)
-        if (level.page == offset) damaged("loop in the tree at page " + std::to_string(offset));
+    // A loop never reaches a leaf: a path no deeper than the leaves we know cannot hold one yet.
+    if (leafDepth < 0 || walked.size() >= static_cast<size_t>(leafDepth))
+        for (const auto& level : walked)
+            if (level.page == offset) damaged("loop in the tree at page " + std::to_string(offset));
     return page(offset);
 }
 

@@ -156,7 +156,17 @@ struct NtxIndex::Impl {
     bool pageInFile(uint32_t offset);
 
     // Pages.
-    NtxPage& page(uint32_t offset);
+    NtxPage& page(uint32_t offset) {
+        const size_t number = offset / kNtxPageSize;
+        if (offset % kNtxPageSize == 0 && number < cache.size()) {
+            if (NtxPage* p = cache[number].get()) {
+                p->used = true;
+                return *p;
+            }
+        }
+        return readPage(offset);
+    }
+    NtxPage& readPage(uint32_t offset);  // into the cache, checked
     NtxPage& pageOnPath(uint32_t offset, const Path& path);
     void checkPage(NtxPage& p) const;
     void dropCache();

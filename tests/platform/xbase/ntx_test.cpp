@@ -752,6 +752,62 @@ TEST(NtxCursor, SeekComparesOverTheSearchedLength) {
     EXPECT_EQ(ix->key(), "1SYP00011");
 }
 
+// Seeks over every searched length, on keys that share long prefixes (so that the first eight bytes,
+// the next eight and the rest each decide somewhere), in both orders, against a sorted list: the seek
+// lands on the first entry whose key over that length is not below the searched one in index order.
+TEST(NtxCursor, SeekOverAnyLengthLandsOnTheFirstEntryNotBelow) {
+    for (int keySize : {5, 9, 13, 20}) {
+        for (bool descending : {false, true}) {
+            SCOPED_TRACE(std::to_string(keySize) + (descending ? " descending" : " ascending"));
+            TempDir dir;
+            auto path = (dir / "k.ntx").string();
+            NtxIndex::build(path, "k.ntx", Mode::Exclusive, "K", keySize, 0, {}, {}).reset();
+            if (descending) {
+                int fd = ::open(path.c_str(), O_WRONLY);
+                ASSERT_EQ(::pwrite(fd, "\1", 1, 280), 1);  // the header's descending flag
+                ::close(fd);
+            }
+            auto ix = NtxIndex::open(path, Mode::Exclusive, "k.ntx");
+            ASSERT_TRUE(ix);
+            ASSERT_EQ(ix->descending(), descending);
+            std::mt19937 rng(static_cast<unsigned>(keySize * 2 + descending));
+            // A few stems, each cut anywhere and filled up at random: keys that part at every position.
+            auto randomText = [&](int n) {
+                std::string k;
+                for (int i = 0; i < n; ++i) k += "AB\xF0"[rng() % 3];
+                return k;
+            };
+            std::string stems[4];
+            for (auto& stem : stems) stem = randomText(keySize);
+            auto randomKey = [&] {
+                std::string k = stems[rng() % 4].substr(0, rng() % (keySize + 1));
+                return k + randomText(keySize - static_cast<int>(k.size()));
+            };
+            std::vector<std::pair<std::string, uint32_t>> entries;  // in insertion order
+            for (uint32_t r = 1; r <= 3000; ++r) {
+                entries.emplace_back(randomKey(), r);
+                ix->insert(entries.back().first, r);
+            }
+            auto inOrder = [&](const std::string& a, const std::string& b) { return descending ? b < a : a < b; };
+            std::stable_sort(entries.begin(), entries.end(),
+                             [&](const auto& a, const auto& b) { return inOrder(a.first, b.first); });
+            for (int probe = 0; probe < 3000; ++probe) {
+                std::string key = randomKey().substr(0, rng() % (keySize + 1));
+                auto first = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+                    return !inOrder(e.first.substr(0, key.size()), key);
+                });
+                bool found = ix->seek(key);
+                if (first == entries.end()) {
+                    ASSERT_TRUE(ix->eof()) << key;
+                    continue;
+                }
+                ASSERT_EQ(ix->recno(), first->second) << key;
+                ASSERT_EQ(found, first->first.compare(0, key.size(), key) == 0) << key;
+            }
+        }
+    }
+}
+
 TEST(NtxCursor, EndsAndEmptyIndex) {
     TempDir dir;
     auto ix = openFixtureCopy(dir, "24/03/as.ntx", Mode::Exclusive);

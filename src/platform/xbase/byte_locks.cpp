@@ -45,6 +45,7 @@ std::shared_ptr<ByteLocks> ByteLocks::of(const std::shared_ptr<SharedFile>& file
     // Stale entries of closed files are dropped as new ones come.
     std::erase_if(map, [](const auto& entry) { return entry.second.expired(); });
     std::shared_ptr<ByteLocks> book(new ByteLocks(file));
+    file->noteLocksKeptElsewhere();
     map[file.get()] = book;
     return book;
 }

@@ -51,6 +51,9 @@ class SharedFile {
     void unlock(uint64_t offset, uint64_t length);
     // Whether some other process holds a lock that would conflict with a write lock on the range.
     bool lockedElsewhere(uint64_t offset, uint64_t length) const;
+    // Some user takes byte-range locks on this file's descriptor without lock() (a table's lock book):
+    // a release must then always name its own range.
+    void noteLocksKeptElsewhere() { locksKeptElsewhere_ = true; }
 
     // Shared files on a local disk: writes anywhere in the file (not only its first page) go through the
     // mapping from now on. For index files, whose pages are rewritten again and again.
@@ -72,6 +75,9 @@ class SharedFile {
     };
     std::vector<Held> held_;
     std::vector<Held>::iterator findHeld(uint64_t offset, uint64_t length);
+    bool locksKeptElsewhere_ = false;
+    // A local disk: flock() and byte-range locks never meet there (NFS makes a share lock a range lock).
+    bool localDisk_ = false;
     // A shared file's first page holds the header words that every operation of every process checks and
     // many rewrite. Where the file system keeps one page cache for all processes (a local disk), that page
     // is mapped and those reads and writes cost no system call; network file systems may keep a mapping

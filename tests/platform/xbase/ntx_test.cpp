@@ -788,7 +788,9 @@ TEST(NtxCursor, SeekOverAnyLengthLandsOnTheFirstEntryNotBelow) {
                 entries.emplace_back(randomKey(), r);
                 ix->insert(entries.back().first, r);
             }
-            auto inOrder = [&](const std::string& a, const std::string& b) { return descending ? b < a : a < b; };
+            auto inOrder = [&](const std::string& a, const std::string& b) {
+                return descending ? b < a : a < b;
+            };
             std::stable_sort(entries.begin(), entries.end(),
                              [&](const auto& a, const auto& b) { return inOrder(a.first, b.first); });
             for (int probe = 0; probe < 3000; ++probe) {
@@ -983,7 +985,8 @@ TEST(NtxFlags, FewerKeysPerPageThanTheFormula) {
     xbase::putU16(bytes.data() + 18, maxKeys);
     xbase::putU16(bytes.data() + 20, maxKeys / 2);
     std::fill(bytes.begin() + 1024, bytes.end(), '\0');
-    for (int i = 0; i <= maxKeys; ++i) xbase::putU16(bytes.data() + 1024 + 2 + 2 * i, 2 * (maxKeys + 2) + i * 17);
+    for (int i = 0; i <= maxKeys; ++i)
+        xbase::putU16(bytes.data() + 1024 + 2 + 2 * i, 2 * (maxKeys + 2) + i * 17);
     writeFile(file, bytes);
 
     auto ix = NtxIndex::open(file.string(), Mode::Shared, "m.ntx");

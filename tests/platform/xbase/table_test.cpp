@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <sstream>
 
 #include "platform/core/cp852.h"
 #include "platform/core/error.h"
+#include "platform/os/clock.h"
 #include "platform/xbase/dbf.h"
 #include "platform/xbase/ntx.h"
 #include "platform/xbase/workareas.h"
@@ -492,7 +495,9 @@ TEST(Table, DamagedIndexesAreRefusedNamedAndLeftAlone) {
         testing_support::writeFile(index, bytes);
         const std::string table = testing_support::readFile(shop("24/03/as.dbf"));
         for (bool exclusive : {false, true}) {
+            os::VirtualClock clock(os::LocalTime{2031, 7, 9, 12, 0, 0});  // a header written would show it
             WorkAreas areas;
+            areas.setClock(&clock);
             areas.select(2);
             try {
                 areas.use(shop("24/03/as.dbf"), "24\\03\\as", "as", exclusive,
@@ -511,6 +516,74 @@ TEST(Table, DamagedIndexesAreRefusedNamedAndLeftAlone) {
         }
         EXPECT_EQ(testing_support::readFile(index), bytes);
         EXPECT_EQ(testing_support::readFile(shop("24/03/as.dbf")), table);
+    }
+}
+
+// Random damage to one file of a fixture table and its indexes (cut short, bytes scrambled, page words
+// pointing anywhere): opening and walking every order either works or stops with the engine's own error,
+// never anything else, and reading writes nothing to any of the files.
+TEST(Table, RandomDamageIsRefusedOrHarmlessAndReadingWritesNothing) {
+    struct Set {
+        const char* table;
+        std::vector<const char*> indexes;
+    };
+    const Set sets[] = {{"as.dbf", {"as.ntx", "as2.ntx", "as3.ntx"}},
+                        {"dow.dbf", {"dow1.ntx", "dow2.ntx", "dow3.ntx"}},
+                        {"dowod.dbf", {"dowod1.ntx", "dowod2.ntx"}}};
+    Shop shop;
+    const std::filesystem::path fixtures = testing_support::fixtureDir() / "24" / "03";
+    os::VirtualClock clock(os::LocalTime{2031, 7, 9, 12, 0, 0});  // a header written would show its date
+    std::mt19937 rng(2026);
+    for (int round = 0; round < 400; ++round) {
+        const Set& set = sets[rng() % 3];
+        std::vector<std::string> names = {set.table};
+        names.insert(names.end(), set.indexes.begin(), set.indexes.end());
+        std::vector<std::string> before;
+        for (const auto& name : names) before.push_back(testing_support::readFile(fixtures / name));
+        const size_t victim = rng() % names.size();
+        std::string& bytes = before[victim];
+        switch (rng() % 4) {
+            case 0:
+                bytes.resize(rng() % bytes.size());
+                break;
+            case 1:
+                for (int k = 0; k < 8; ++k) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+                break;
+            case 2: {  // a page of an index, or the header of the table, half zeroed
+                const size_t at = rng() % (bytes.size() / 1024 + 1) * 1024;
+                for (size_t k = at; k < std::min(bytes.size(), at + 64); ++k)
+                    bytes[k] = static_cast<char>(rng() % 4 == 0 ? rng() : 0);
+                break;
+            }
+            default: {  // a word pointing at a page, anywhere or nowhere
+                const size_t at = rng() % (bytes.size() - 4);
+                const uint32_t word = rng() % 2 ? rng() % 64 * 1024 : rng();
+                std::memcpy(&bytes[at], &word, 4);
+            }
+        }
+        SCOPED_TRACE("round " + std::to_string(round) + ", " + names[victim] + " damaged");
+        for (size_t i = 0; i < names.size(); ++i)
+            testing_support::writeFile(shop("24/03/" + names[i]), before[i]);
+        const bool exclusive = rng() % 2 == 0;
+        try {
+            auto t = Table::open(shop(std::string("24/03/") + set.table), set.table, exclusive);
+            ASSERT_TRUE(t);
+            t->setClock(&clock);
+            for (const char* index : set.indexes) t->attachIndex(shop(std::string("24/03/") + index), index);
+            for (int order = 0; order <= static_cast<int>(set.indexes.size()); ++order) {
+                t->setOrder(order);
+                for (t->goTop(); !t->eof(); t->skip()) {
+                }
+                for (t->goBottom(); !t->bof(); t->skip(-1)) {
+                }
+                if (order > 0) t->seek(Value::ofText("1"), true);
+            }
+            t->close();
+        } catch (const RuntimeError&) {
+            // refused: the error names the file; what matters here is that nothing else escapes
+        }
+        for (size_t i = 0; i < names.size(); ++i)
+            ASSERT_EQ(testing_support::readFile(shop("24/03/" + names[i])), before[i]) << names[i];
     }
 }
 

@@ -70,6 +70,7 @@ void NtxPage::removeAt(int pos) {
 // ---- Header and file ---------------------------------------------------------------------------------
 
 void NtxIndex::Impl::damaged(const std::string& what) const {
+    foundDamaged = true;
     throw RuntimeError(RuntimeError::Kind::Damaged, "damaged index file (" + what + ")", displayName);
 }
 

@@ -140,7 +140,10 @@ struct NtxIndex::Impl {
     uint32_t curRecno = 0;
 
     bool shared() const { return file->shared(); }
+    // Throws the damage found, naming the file. From then on nothing more is written to the file: what
+    // exclusive mode held back is dropped, and further updates are refused.
     [[noreturn]] void damaged(const std::string& what) const;
+    mutable bool foundDamaged = false;
     int compare(const char* a, const char* b, size_t n) const {
         int c = std::memcmp(a, b, n);
         return descending ? -c : c;

@@ -9,6 +9,7 @@ namespace xbase {
 // ---- Update bracket ----------------------------------------------------------------------------------
 
 void NtxIndex::Impl::beginUpdate() {
+    if (foundDamaged) damaged("found damaged before");
     updating = true;
     savedRoot = root;
     savedFree = freeHead;
@@ -73,6 +74,11 @@ void NtxIndex::Impl::rollbackUpdate() {
 void NtxIndex::Impl::writeDirty() {
     constexpr size_t kRunPages = 64;
     if (dirty.empty()) return;
+    if (foundDamaged) {  // the changes stay unwritten: the file wants rebuilding, not more of them
+        for (uint32_t offset : dirty) cache[offset / kNtxPageSize]->dirty = false;
+        dirty.clear();
+        return;
+    }
     std::sort(dirty.begin(), dirty.end());
     std::vector<char> run;
     size_t written = 0;
@@ -103,7 +109,7 @@ void NtxIndex::Impl::writeDirty() {
 void NtxIndex::Impl::writeHeld() {
     if (updating) return;
     writeDirty();
-    if (!headerHeld) return;
+    if (!headerHeld || foundDamaged) return;
     version = static_cast<uint16_t>(version + 1);
     writeHeaderWords();
     headerHeld = false;

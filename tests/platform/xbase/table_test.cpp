@@ -519,6 +519,42 @@ TEST(Table, DamagedIndexesAreRefusedNamedAndLeftAlone) {
     }
 }
 
+// Exclusive mode holds index changes back until close; once the index shows damage, what it held and any
+// later change stay unwritten: the damaged file is left exactly as it was found.
+TEST(Table, IndexFoundDamagedGetsNothingMoreWritten) {
+    Shop shop;
+    const std::string index = shop("24/03/as.ntx");
+    std::string bytes = testing_support::readFile(index);
+    ASSERT_EQ(le32(bytes, 4), 3072u);  // the root; its keys from "1SYP00013" on lie in the leaf at 1024
+    bytes[1024] = 60;                  // that leaf claims more keys than a page holds
+    testing_support::writeFile(index, bytes);
+    os::VirtualClock clock(os::LocalTime{2031, 7, 9, 12, 0, 0});
+    auto t = Table::open(shop("24/03/as.dbf"), "as", true);
+    t->setClock(&clock);
+    ASSERT_TRUE(t->attachIndex(index, "as.ntx"));
+    auto append = [&](const char* mag, const char* indeks) {
+        t->appendBlank();  // writes the record before, with its key
+        t->put("MAG", Value::ofText(mag));
+        t->put("INDEKS", Value::ofText(indeks));
+    };
+    append("1", "AAA00001");  // its key goes into the sound leaf, held back
+    append("2", "ZZZ00001");  // into the damaged one
+    try {
+        t->commit();
+        ADD_FAILURE() << "damage not seen";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.kind(), RuntimeError::Kind::Damaged);
+        EXPECT_EQ(e.file(), "as.ntx");
+    }
+    append("1", "AAA00002");
+    EXPECT_THROW(t->commit(), RuntimeError);  // nor the sound leaf after it
+    try {
+        t->close();
+    } catch (const RuntimeError&) {
+    }
+    EXPECT_EQ(testing_support::readFile(index), bytes);
+}
+
 // Random damage to one file of a fixture table and its indexes (cut short, bytes scrambled, page words
 // pointing anywhere): opening and walking every order either works or stops with the engine's own error,
 // never anything else, and reading writes nothing to any of the files.

@@ -357,11 +357,13 @@ bool NtxIndex::Impl::lowerBound(Path& walk, const char* key, size_t len) {
         int lo = searchPage(p, key, len, false);
         walk.push_back({offset, lo});
         if (lo < p.count()) best = static_cast<int>(walk.size()) - 1;
-        if (p.leaf()) {
+        // The child to go down to tells a leaf too (a page's children are all set or all none): one item
+        // read, where asking leaf() would read the first item as well.
+        offset = p.child(lo);
+        if (offset == 0) {
             checkLeafDepth(walk.size());
             break;
         }
-        offset = p.child(lo);
     }
     if (best < 0) {
         walk.clear();

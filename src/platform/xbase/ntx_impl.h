@@ -163,7 +163,7 @@ struct NtxIndex::Impl {
         const size_t number = offset / kNtxPageSize;
         if (offset % kNtxPageSize == 0 && number < cache.size()) {
             if (NtxPage* p = cache[number].get()) {
-                p->used = true;
+                if (!p->used) p->used = true;  // a page met again stays a clean line
                 return *p;
             }
         }

@@ -169,11 +169,11 @@ void NtxIndex::Impl::insertEntry(const std::string& key, uint32_t recno) {
         NtxPage& p = pageOnPath(offset, walk);
         int lo = searchPage(p, key.data(), key.size(), true);
         walk.push_back({offset, lo});
-        if (p.leaf()) {
+        offset = p.child(lo);  // none: a leaf
+        if (offset == 0) {
             checkLeafDepth(walk.size());
             break;
         }
-        offset = p.child(lo);
     }
     // Insert, splitting full pages on the way back up; the middle key of a split goes to the parent.
     uint32_t child = 0;

@@ -102,17 +102,18 @@ void protocolCallsAlone(const fs::path& dir, bool exclusive, const std::vector<u
     if (dbf < 0 || ntx < 0 || pread(dbf, header, sizeof header, 0) != sizeof header) std::exit(1);
     const uint64_t headerLength = header[8] | header[9] << 8, recordLength = header[10] | header[11] << 8;
     std::vector<char> record(recordLength);
-    struct flock fl {};
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 1000000000;  // the index lock byte
-    fl.l_len = 1;
+    // The index lock byte, and its release as the engine makes it on a local disk (the whole file).
+    struct flock lock {}, release {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = release.l_whence = SEEK_SET;
+    lock.l_start = 1000000000;
+    lock.l_len = 1;
+    release.l_type = F_UNLCK;
     timed(std::string("seeks_200000_") + (exclusive ? "exclusive" : "shared") + "_calls_alone", [&] {
         for (uint32_t r : recnos) {
             if (!exclusive) {
-                fl.l_type = F_RDLCK;
-                fcntl(ntx, F_OFD_SETLK, &fl);
-                fl.l_type = F_UNLCK;
-                fcntl(ntx, F_OFD_SETLK, &fl);
+                fcntl(ntx, F_OFD_SETLK, &lock);
+                fcntl(ntx, F_OFD_SETLK, &release);
             }
             auto at = static_cast<off_t>(headerLength + (r - 1) * recordLength);
             if (pread(dbf, record.data(), recordLength, at) <= 0) std::exit(1);

@@ -88,7 +88,6 @@ void SharedFile::allowMapping(bool allowed) {
 }
 
 void SharedFile::mapFirstPage() {
-    localDisk_ = oneCacheForAll(fd_);
     if (!mappingAllowed || !localDisk_) return;
     remap(size());
 }
@@ -169,7 +168,10 @@ std::shared_ptr<SharedFile> SharedFile::open(const std::string& path, Mode mode,
         return nullptr;
     }
     std::shared_ptr<SharedFile> file(new SharedFile(fd, path, displayName, mode, key.first, key.second));
-    if (mode == Mode::Shared) file->mapFirstPage();
+    if (mode == Mode::Shared) {
+        file->localDisk_ = oneCacheForAll(fd);
+        file->mapFirstPage();
+    }
     files[key] = file;
     return file;
 }

@@ -76,7 +76,8 @@ class SharedFile {
     std::vector<Held> held_;
     std::vector<Held>::iterator findHeld(uint64_t offset, uint64_t length);
     bool locksKeptElsewhere_ = false;
-    // A local disk: flock() and byte-range locks never meet there (NFS makes a share lock a range lock).
+    // A shared file on a local disk (one page cache for all processes, and flock() and byte-range locks
+    // never meeting, where NFS makes a share lock a range lock). Found at open.
     bool localDisk_ = false;
     // A shared file's first page holds the header words that every operation of every process checks and
     // many rewrite. Where the file system keeps one page cache for all processes (a local disk), that page

@@ -31,6 +31,14 @@ const char* const kFixtureIndexes[] = {
     "24/03/pk.ntx",   "24/03/slow.ntx", "nor.ntx",          "wyr.ntx",
 };
 
+// A writable copy of a fixture index in dir, under its own file name.
+fs::path fixtureCopy(const TempDir& dir, const char* name) {
+    auto file = dir / fs::path(name).filename();
+    fs::copy_file(fixtureDir() / name, file);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    return file;
+}
+
 // The entries in tree order as the independent checker reads them.
 Entries checkerEntries(const fs::path& file) {
     std::string out;
@@ -407,9 +415,7 @@ TEST(NtxDamage, RefusedWhereFoundNamingTheFileAndLeavingItAlone) {
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        auto file = dir / "as.ntx";
-        fs::copy_file(fixtureDir() / "24/03/as.ntx", file);
-        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        auto file = fixtureCopy(dir, "24/03/as.ntx");
         patch(file, c.at, c.bytes);
         std::string before = readFile(file);
         for (Mode mode : {Mode::Exclusive, Mode::Shared}) {
@@ -435,9 +441,7 @@ TEST(NtxDamage, RefusedWhereFoundNamingTheFileAndLeavingItAlone) {
 TEST(NtxDamage, UnusableFreeItemsAreLaidOutAfresh) {
     for (Mode mode : {Mode::Exclusive, Mode::Shared}) {
         TempDir dir;
-        auto file = dir / "as.ntx";
-        fs::copy_file(fixtureDir() / "24/03/as.ntx", file);
-        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        auto file = fixtureCopy(dir, "24/03/as.ntx");
         patch(file, 2048 + 2 + 2 * 30, {108, 0});  // the first free item of leaf 2048 is its key 0
         auto ix = NtxIndex::open(file.string(), mode, "as.ntx");
         ASSERT_TRUE(ix);
@@ -454,14 +458,12 @@ TEST(NtxDamage, UnusableFreeItemsAreLaidOutAfresh) {
 }
 
 // A split that meets a damaged free page fails as a whole: the pages already changed in memory are
-// dropped, nothing of it reaches the file, and the index reads as before. Exclusive mode writes the
-// inserts that went through before it at close, and only those.
+// dropped, nothing of it reaches the file, and the index reads as before. The index is then known to be
+// damaged: the inserts that exclusive mode held back from before stay unwritten too.
 TEST(NtxDamage, HalfDoneUpdateIsForgotten) {
     for (Mode mode : {Mode::Exclusive, Mode::Shared}) {
         TempDir dir;
-        auto file = dir / "as.ntx";
-        fs::copy_file(fixtureDir() / "24/03/as3.ntx", file);
-        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        auto file = fixtureCopy(dir, "24/03/as3.ntx");
         patch(file, 2048, {3, 0});  // the free page claims to hold keys
         auto ix = NtxIndex::open(file.string(), mode, "as.ntx");
         ASSERT_TRUE(ix);
@@ -714,10 +716,8 @@ TEST(NtxSharing, HeaderWritesByMode) {
 namespace {
 
 std::unique_ptr<NtxIndex> openFixtureCopy(const TempDir& dir, const char* name, Mode mode) {
-    auto file = dir / fs::path(name).filename();
-    fs::copy_file(fixtureDir() / name, file);
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-    return NtxIndex::open(file.string(), mode, fs::path(name).filename().string());
+    auto file = fixtureCopy(dir, name);
+    return NtxIndex::open(file.string(), mode, file.filename().string());
 }
 
 }  // namespace
